@@ -1,0 +1,86 @@
+#include "sender.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include <lo/lo.h>
+
+namespace sender {
+
+bool quit_mode(int argc, const char *const argv[])
+{
+	// argv[1][1] is read only when argv[1][0] is '-', so never past the NUL.
+	return argc > 1 && argv[1][0] == '-' && argv[1][1] == 'q';
+}
+
+std::int32_t next_step(std::int32_t counter)
+{
+	// Signed overflow is undefined; unsigned wraps, and the conversion back
+	// is modular since C++20.
+	return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1U);
+}
+
+double stepped_sine(std::int32_t counter, std::int32_t divisor)
+{
+	return std::sin(static_cast<double>(counter / divisor));
+}
+
+namespace {
+
+// A handle the library failed to create: say which call failed and stop,
+// rather than hand a null handle to every later send.
+int no_handle(const char *call)
+{
+	std::fprintf(stderr, "%s: %s failed\n", program_invocation_short_name, call);
+	return 1;
+}
+
+// The error line for a failed send. Normal mode never ends by itself, so
+// the line is flushed at once: a pipe or a file would otherwise never see it.
+void report(lo_address dest)
+{
+	const char *text = lo_address_errstr(dest);
+	std::printf("OSC error %d: %s\n", lo_address_errno(dest), text != nullptr ? text : "");
+	std::fflush(stdout);
+}
+
+} // namespace
+
+int run(int argc, const char *const argv[], std::chrono::milliseconds pause)
+{
+	// Both handles live as long as the process: it ends right after "/quit"
+	// or is stopped from outside while streaming.
+	lo_blob blob = lo_blob_new(5, "ABCDE");
+	if (blob == nullptr)
+		return no_handle("lo_blob_new");
+	lo_address dest = lo_address_new("127.0.0.1", "10000");
+	if (dest == nullptr)
+		return no_handle("lo_address_new");
+
+	if (quit_mode(argc, argv)) {
+		if (lo_send(dest, "/quit", nullptr) == -1)
+			report(dest);
+		return 0;
+	}
+
+	// The fixed values are the doubles that equal their 32-bit floats, so
+	// the library's narrowing loses nothing.
+	if (lo_send(dest, "/foo/bar", "ff", 0.12345678359270096, 23.0) == -1)
+		report(dest);
+	lo_send(dest, "/a/b/c/d", "sfsff", "one", 0.12345678359270096, "three",
+	    -2.3001000215572276e-07, 1.0);
+	lo_send(dest, "/a/b/c/d", "b", blob);
+
+	for (std::int32_t counter = 0;;) {
+		lo_send(dest, "/jamin", "ff", stepped_sine(counter, 100), 1.0);
+		counter = next_step(counter);
+		lo_send(dest, "/jumbo", "ff", stepped_sine(counter, 50), -1.0);
+		counter = next_step(counter);
+		if (pause.count() > 0)
+			std::this_thread::sleep_for(pause);
+	}
+}
+
+} // namespace sender

@@ -1,0 +1,32 @@
+// The one routine behind burstcast and pacecast: it sends a fixed sequence of
+// OSC messages to 127.0.0.1 port 10000, then streams "/jamin" and "/jumbo"
+// for ever, or sends a single "/quit" when asked to.
+#ifndef SENDER_SENDER_HPP
+#define SENDER_SENDER_HPP
+
+#include <chrono>
+#include <cstdint>
+
+namespace sender {
+
+// True when the first argument starts with "-q": the program then sends
+// "/quit" and exits. Only the first two characters of argv[1] are read.
+bool quit_mode(int argc, const char *const argv[]);
+
+// The step counter after one more send: +1 modulo 2^32, read as signed, so
+// 2^31 - 1 is followed by -2^31.
+std::int32_t next_step(std::int32_t counter);
+
+// The stepped sine that a streaming message carries: sin(counter / divisor),
+// with the quotient an integer division truncating toward zero.
+double stepped_sine(std::int32_t counter, std::int32_t divisor);
+
+// Runs the program: creates the blob and the destination, then quit mode or
+// the endless stream, sleeping `pause` after every cycle (no sleep call at
+// all when it is zero). Returns only in quit mode, with 0, or with 1 when
+// the OSC library yields no handle.
+int run(int argc, const char *const argv[], std::chrono::milliseconds pause);
+
+} // namespace sender
+
+#endif

@@ -15,13 +15,6 @@ bool quit_mode(int argc, const char *const argv[])
 	return argc > 1 && argv[1][0] == '-' && argv[1][1] == 'q';
 }
 
-std::int32_t next_step(std::int32_t counter)
-{
-	// Signed overflow is undefined; unsigned wraps, and the conversion back
-	// is modular since C++20.
-	return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1U);
-}
-
 double stepped_sine(std::int32_t counter, std::int32_t divisor)
 {
 	return std::sin(static_cast<double>(counter / divisor));

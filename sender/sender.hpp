@@ -15,7 +15,12 @@ bool quit_mode(int argc, const char *const argv[]);
 
 // The step counter after one more send: +1 modulo 2^32, read as signed, so
 // 2^31 - 1 is followed by -2^31.
-std::int32_t next_step(std::int32_t counter);
+constexpr std::int32_t next_step(std::int32_t counter)
+{
+	// Signed overflow is undefined; unsigned arithmetic wraps, and the
+	// conversion back to signed is modular since C++20.
+	return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1U);
+}
 
 // The stepped sine that a streaming message carries: sin(counter / divisor),
 // with the quotient an integer division truncating toward zero.

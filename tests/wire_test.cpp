@@ -1,0 +1,129 @@
+// Both programs, run for real in a private network namespace: what reaches
+// 127.0.0.1:10000, what is printed, and the exit status.
+#include "catalogue.hpp"
+#include "harness.hpp"
+
+#include <csignal>
+#include <string>
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string burstcast = BURSTCAST_PATH;
+const std::string pacecast = PACECAST_PATH;
+const std::string network_down = "OSC error 101: Network is unreachable\n";
+
+// Each test runs in a network namespace of its own, so it neither sees nor
+// disturbs a receiver that a user runs on port 10000. Loopback starts down
+// there, and every send fails until a test brings it up. (Once up, taking it
+// down again would leave its local routes in place.)
+class Wire : public testing::TestWithParam<std::string> {
+protected:
+	void SetUp() override
+	{
+		std::string why = enter_private_net();
+		if (!why.empty())
+			GTEST_SKIP() << why;
+	}
+	const std::string &program() const { return GetParam(); }
+};
+
+// The normal sequence, checked datagram by datagram up to `cycles` cycles.
+void expect_sequence(const std::vector<Datagram> &got, int cycles)
+{
+	ASSERT_EQ(got.size(), 3U + 2U * static_cast<unsigned>(cycles));
+	EXPECT_EQ(to_hex(got[0].bytes), to_hex(catalogue::foo_bar));
+	EXPECT_EQ(to_hex(got[1].bytes), to_hex(catalogue::abcd_floats));
+	EXPECT_EQ(to_hex(got[2].bytes), to_hex(catalogue::abcd_blob));
+	for (int r = 0; r < cycles; r++) {
+		auto i = 3U + 2U * static_cast<unsigned>(r);
+		EXPECT_EQ(to_hex(got[i].bytes), to_hex(catalogue::jamin(r))) << "cycle " << r;
+		EXPECT_EQ(to_hex(got[i + 1].bytes), to_hex(catalogue::jumbo(r))) << "cycle " << r;
+	}
+}
+
+TEST_P(Wire, QuitSendsOneDatagramAndExitsZero)
+{
+	set_loopback(true);
+	Receiver rx;
+	Child prog(program(), {"-q"});
+	EXPECT_EQ(prog.wait(5s), 0);
+	auto got = rx.take(2, 200ms);
+	ASSERT_EQ(got.size(), 1U);
+	EXPECT_EQ(to_hex(got[0].bytes), to_hex(catalogue::quit));
+	EXPECT_EQ(prog.read_out(1s), "");
+	EXPECT_EQ(prog.read_err(1s), "");
+}
+
+TEST_P(Wire, NormalModeSendsTheSequenceInOrder)
+{
+	set_loopback(true);
+	Receiver rx;
+	Child prog(program(), {});
+	// burstcast: 75 cycles, past the changes at cycles 25 and 50; pacecast
+	// (100 ms a cycle): a few.
+	int cycles = program() == burstcast ? 75 : 4;
+	auto got = rx.take(3U + 2U * static_cast<unsigned>(cycles), 5s);
+	expect_sequence(got, cycles);
+	EXPECT_TRUE(prog.running());
+	prog.signal(SIGTERM);
+	EXPECT_EQ(prog.wait(5s), 128 + SIGTERM);
+	EXPECT_EQ(prog.read_out(1s), "");
+	EXPECT_EQ(prog.read_err(1s), "");
+}
+
+TEST_P(Wire, QuitWithLoopbackDownPrintsTheErrorOnceAndExitsZero)
+{
+	Child prog(program(), {"-q"});
+	EXPECT_EQ(prog.wait(5s), 0);
+	EXPECT_EQ(prog.read_out(1s), network_down);
+	EXPECT_EQ(prog.read_err(1s), "");
+}
+
+TEST_P(Wire, StreamWithLoopbackDownReportsOnlyTheFirstSendAtOnce)
+{
+	Child prog(program(), {});
+	// The line must come through the pipe while the program streams on.
+	EXPECT_EQ(prog.read_out(5s, true), network_down);
+	EXPECT_TRUE(prog.running());
+	EXPECT_EQ(prog.read_out(400ms), "");
+	EXPECT_TRUE(prog.running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Wire, testing::Values(burstcast, pacecast),
+    [](const auto &info) { return info.param == burstcast ? "burstcast" : "pacecast"; });
+
+TEST(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
+{
+	std::string why = enter_private_net();
+	if (!why.empty())
+		GTEST_SKIP() << why;
+	set_loopback(true);
+	Receiver rx;
+	Child prog(pacecast, {});
+	auto got = rx.take(3 + 2 * 11, 5s);
+	ASSERT_EQ(got.size(), 25U);
+	// Kernel timestamps: when each datagram was queued, not when we read it.
+	EXPECT_GE(got[3 + 2 * 10].stamp - got[3].stamp, 1s);
+}
+
+TEST(Pacing, BurstcastSendsAThousandCyclesWellWithinASecond)
+{
+	std::string why = enter_private_net();
+	if (!why.empty())
+		GTEST_SKIP() << why;
+	set_loopback(true);
+	Receiver rx;
+	Child prog(burstcast, {});
+	auto got = rx.take(3 + 2 * 1001, 5s);
+	ASSERT_EQ(got.size(), 3U + 2 * 1001);
+	// Even a 1 ms pause per cycle would take a second; a run without a pause
+	// takes a few milliseconds, so this bound leaves a wide margin.
+	EXPECT_LT(got[3 + 2 * 1000].stamp - got[3].stamp, 1s);
+}
+
+} // namespace

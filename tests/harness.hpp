@@ -13,7 +13,19 @@
 
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
 namespace harness {
+
+// The programs under test, as built.
+inline const std::string burstcast = BURSTCAST_PATH;
+inline const std::string pacecast = PACECAST_PATH;
+
+// Names a test instance after the program it runs.
+inline std::string program_name(const testing::TestParamInfo<std::string> &p)
+{
+	return p.param == burstcast ? "burstcast" : "pacecast";
+}
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;

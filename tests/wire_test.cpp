@@ -13,8 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string burstcast = BURSTCAST_PATH;
-const std::string pacecast = PACECAST_PATH;
 const std::string network_down = "OSC error 101: Network is unreachable\n";
 
 // Each test runs in a network namespace of its own, so it neither sees nor
@@ -95,7 +93,7 @@ TEST_P(Wire, StreamWithLoopbackDownReportsOnlyTheFirstSendAtOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, Wire, testing::Values(burstcast, pacecast),
-    [](const auto &info) { return info.param == burstcast ? "burstcast" : "pacecast"; });
+    program_name);
 
 TEST(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
 {

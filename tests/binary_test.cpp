@@ -1,5 +1,5 @@
-// How each program carries the OSC library: burstcast inside itself,
-// pacecast as the shared liblo.so.7 that the loader must find at start.
+// What the built programs are: hardened executables, burstcast carrying the
+// OSC library inside itself, pacecast needing the shared liblo.so.7 at start.
 #include "catalogue.hpp"
 #include "harness.hpp"
 
@@ -19,8 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string burstcast = BURSTCAST_PATH;
-const std::string pacecast = PACECAST_PATH;
 
 std::string needed(const std::string &program)
 {
@@ -33,6 +31,36 @@ std::string needed(const std::string &program)
 	}
 	return out;
 }
+
+class Hardening : public testing::TestWithParam<std::string> {};
+
+TEST_P(Hardening, PieWithFullRelroAndNoExecutableStack)
+{
+	std::string headers = shell("readelf -hlW " + GetParam());
+	EXPECT_NE(headers.find("DYN (Position-Independent Executable file)"), std::string::npos);
+	EXPECT_NE(headers.find("GNU_RELRO"), std::string::npos);
+	auto stack = headers.find("GNU_STACK");
+	ASSERT_NE(stack, std::string::npos);
+	std::string line = headers.substr(stack, headers.find('\n', stack) - stack);
+	EXPECT_EQ(line.find("RWE"), std::string::npos) << line;
+
+	std::string dynamic = shell("readelf -dW " + GetParam());
+	EXPECT_NE(dynamic.find("BIND_NOW"), std::string::npos) << dynamic;
+}
+
+TEST_P(Hardening, EveryPrintfIsFortified)
+{
+#ifdef __SANITIZE_ADDRESS__
+	GTEST_SKIP() << "the sanitizer build is not fortified";
+#endif
+	std::string symbols = shell("readelf --dyn-syms -W " + GetParam());
+	EXPECT_NE(symbols.find("__printf_chk"), std::string::npos);
+	for (const char *plain : {" printf@", " fprintf@", " sprintf@", " vprintf@", " vfprintf@"})
+		EXPECT_EQ(symbols.find(plain), std::string::npos) << plain;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Hardening, testing::Values(burstcast, pacecast),
+    program_name);
 
 TEST(Link, BurstcastNeedsNoSharedOscLibrary)
 {

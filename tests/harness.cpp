@@ -1,6 +1,7 @@
 #include "harness.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -197,6 +198,13 @@ Child::Child(const std::string &path, const std::vector<std::string> &args, Opti
 	if (pid_ < 0)
 		fail("fork");
 	if (pid_ == 0) {
+		// The program starts as from a terminal, whatever the test runner
+		// ignores or blocks.
+		std::signal(SIGINT, SIG_DFL);
+		std::signal(SIGTERM, SIG_DFL);
+		sigset_t none;
+		sigemptyset(&none);
+		sigprocmask(SIG_SETMASK, &none, nullptr);
 		if (options.out == Stdout::pipe)
 			dup2(out[1], 1);
 		else

@@ -1,0 +1,158 @@
+// Faults a user's machine can produce, on the real programs: no receiver, a
+// receiver that never reads, loopback down with standard output closed,
+// signals, and first arguments that stress the mode test.
+#include "catalogue.hpp"
+#include "harness.hpp"
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The namespace's UDP counters, from the kernel.
+std::map<std::string, long> udp_counters()
+{
+	std::ifstream snmp("/proc/net/snmp");
+	std::string names;
+	std::string values;
+	std::string line;
+	while (std::getline(snmp, line))
+		if (line.rfind("Udp: ", 0) == 0) {
+			if (names.empty())
+				names = line;
+			else
+				values = line;
+		}
+	std::istringstream n(names);
+	std::istringstream v(values);
+	std::map<std::string, long> out;
+	std::string name;
+	std::string value;
+	while (n >> name && v >> value)
+		if (name != "Udp:")
+			out[name] = std::stol(value);
+	return out;
+}
+
+class Fault : public testing::TestWithParam<std::string> {
+protected:
+	void SetUp() override
+	{
+		std::string why = enter_private_net();
+		if (!why.empty())
+			GTEST_SKIP() << why;
+	}
+	const std::string &program() const { return GetParam(); }
+
+	// Runs the stream for a while and checks it went on silently.
+	static void expect_silent_stream(Child &prog, milliseconds run_for)
+	{
+		std::this_thread::sleep_for(run_for);
+		EXPECT_TRUE(prog.running());
+		prog.signal(SIGTERM);
+		EXPECT_EQ(prog.wait(5s), 128 + SIGTERM);
+		EXPECT_EQ(prog.read_out(1s), "");
+		EXPECT_EQ(prog.read_err(1s), "");
+	}
+};
+
+TEST_P(Fault, NoReceiverEverySendSucceedsSilently)
+{
+	set_loopback(true);
+	auto before = udp_counters();
+	{
+		Child quit(program(), {"-q"});
+		EXPECT_EQ(quit.wait(5s), 0);
+		EXPECT_EQ(quit.read_out(1s), "");
+	}
+	Child prog(program(), {});
+	expect_silent_stream(prog, 350ms);
+	auto after = udp_counters();
+	// /quit, the three fixed messages and at least three cycles went out,
+	// and each found no port; no send failed.
+	EXPECT_GE(after["OutDatagrams"] - before["OutDatagrams"], 1 + 3 + 2 * 3);
+	EXPECT_EQ(after["NoPorts"] - before["NoPorts"], after["OutDatagrams"] - before["OutDatagrams"]);
+	EXPECT_EQ(after["SndbufErrors"], before["SndbufErrors"]);
+}
+
+TEST_P(Fault, ReceiverThatNeverReadsDoesNotStopTheStream)
+{
+	set_loopback(true);
+	Receiver rx(1); // the smallest buffer the kernel allows: full at once
+	Child prog(program(), {});
+	std::this_thread::sleep_for(600ms);
+	auto mid = udp_counters();
+	EXPECT_GT(mid["RcvbufErrors"], 0);
+	expect_silent_stream(prog, 300ms);
+	auto after = udp_counters();
+	EXPECT_GT(after["OutDatagrams"], mid["OutDatagrams"]);
+	EXPECT_GT(after["RcvbufErrors"], mid["RcvbufErrors"]);
+}
+
+TEST_P(Fault, LoopbackDownWithStdoutClosed)
+{
+	Child quit(program(), {"-q"}, {Stdout::closed, {}});
+	EXPECT_EQ(quit.wait(5s), 0);
+	EXPECT_EQ(quit.read_err(1s), "");
+
+	Child prog(program(), {}, {Stdout::closed, {}});
+	expect_silent_stream(prog, 300ms);
+}
+
+TEST_P(Fault, SigintAndSigtermEndTheStreamSilently)
+{
+	set_loopback(true);
+	for (int sig : {SIGINT, SIGTERM}) {
+		Receiver rx;
+		Child prog(program(), {});
+		// The first cycle is out; pacecast is now in its pause.
+		ASSERT_EQ(rx.take(5, 5s).size(), 5U);
+		std::this_thread::sleep_for(50ms);
+		prog.signal(sig);
+		// No handler: the signal's default action ends the process at once.
+		EXPECT_EQ(prog.wait(5s), 128 + sig) << strsignal(sig);
+		EXPECT_EQ(prog.read_out(1s), "");
+		EXPECT_EQ(prog.read_err(1s), "");
+	}
+}
+
+// The mode a first argument selects, told by the first datagram.
+bool selects_quit(const std::string &program, const std::string &arg)
+{
+	Receiver rx;
+	Child prog(program, {arg});
+	auto first = rx.next(5s);
+	EXPECT_TRUE(first.has_value());
+	if (!first)
+		return false;
+	if (first->bytes == catalogue::quit) {
+		EXPECT_EQ(prog.wait(5s), 0);
+		return true;
+	}
+	EXPECT_EQ(first->bytes, catalogue::foo_bar);
+	EXPECT_TRUE(prog.running());
+	return false;
+}
+
+TEST_P(Fault, ArgumentsThatStressTheModeTest)
+{
+	set_loopback(true);
+	// 128 KiB with its NUL: the longest single argument the kernel passes.
+	EXPECT_TRUE(selects_quit(program(), "-q" + std::string(128 * 1024 - 3, 'x')));
+	EXPECT_FALSE(selects_quit(program(), ""));
+	for (const char *arg : {"\xff-q", "-\xffq", "\xc3\xa9-q", "-\x80\x80q", "\xfe"})
+		EXPECT_FALSE(selects_quit(program(), arg)) << to_hex(Bytes(arg, arg + std::strlen(arg)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Fault, testing::Values(burstcast, pacecast), program_name);
+
+} // namespace

@@ -1,0 +1,83 @@
+// Both programs under valgrind's memcheck: quit mode, and a second of the
+// stream. No invalid access, no use of uninitialised memory, and no leak but
+// the two handles the programs hold for their whole life.
+#include "catalogue.hpp"
+#include "harness.hpp"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Memcheck : public testing::TestWithParam<std::string> {
+protected:
+	void SetUp() override
+	{
+		std::string why = enter_private_net();
+		if (!why.empty())
+			GTEST_SKIP() << why;
+		set_loopback(true);
+		log_ = testing::TempDir() + "memcheck." + std::to_string(getpid()) + ".log";
+	}
+	void TearDown() override { std::remove(log_.c_str()); }
+
+	std::vector<std::string> valgrind(const std::vector<std::string> &args,
+	    const std::string &leak_kinds) const
+	{
+		std::vector<std::string> all = {
+		    "--leak-check=full", "--show-leak-kinds=all", "--errors-for-leak-kinds=" + leak_kinds,
+		    "--track-origins=yes", "--error-exitcode=99",
+		    "--suppressions=" VALGRIND_SUPPRESSIONS, "--log-file=" + log_, GetParam()};
+		all.insert(all.end(), args.begin(), args.end());
+		return all;
+	}
+	std::string log() const
+	{
+		std::ifstream in(log_);
+		std::stringstream text;
+		text << in.rdbuf();
+		return text.str();
+	}
+
+	std::string log_;
+};
+
+TEST_P(Memcheck, QuitMode)
+{
+	Receiver rx;
+	Child prog(VALGRIND, valgrind({"-q"}, "all"));
+	EXPECT_EQ(prog.wait(60s), 0) << log();
+	auto got = rx.next(1s);
+	ASSERT_TRUE(got);
+	EXPECT_EQ(got->bytes, catalogue::quit);
+}
+
+TEST_P(Memcheck, OneSecondOfTheStream)
+{
+	Receiver rx;
+	// Stopped by a signal, a program still holds the message it was
+	// sending: reachable, not lost, so only lost memory counts here.
+	Child prog(VALGRIND, valgrind({}, "definite,indirect,possible"));
+	ASSERT_TRUE(rx.next(60s)) << log(); // started: the timing begins here
+	std::this_thread::sleep_for(1s);
+	EXPECT_TRUE(prog.running());
+	prog.signal(SIGTERM);
+	EXPECT_EQ(prog.wait(60s), 128 + SIGTERM);
+	// Killed by a signal, valgrind has no exit code of its own to give: its
+	// summary says whether it found anything.
+	std::string text = log();
+	EXPECT_NE(text.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Memcheck, testing::Values(burstcast, pacecast), program_name);
+
+} // namespace

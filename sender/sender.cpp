@@ -17,7 +17,8 @@ bool quit_mode(int argc, const char *const argv[])
 
 double stepped_sine(std::int32_t counter, std::int32_t divisor)
 {
-	return std::sin(static_cast<double>(counter / divisor));
+	// The quotient is an integer division on purpose: it makes the steps.
+	return std::sin(static_cast<double>(counter / divisor)); // NOLINT(bugprone-integer-division)
 }
 
 namespace {
@@ -26,7 +27,8 @@ namespace {
 // rather than hand a null handle to every later send.
 int no_handle(const char *call)
 {
-	std::fprintf(stderr, "%s: %s failed\n", program_invocation_short_name, call);
+	// Nothing is left to tell if standard error fails too; the status says it.
+	static_cast<void>(std::fprintf(stderr, "%s: %s failed\n", program_invocation_short_name, call));
 	return 1;
 }
 
@@ -35,8 +37,10 @@ int no_handle(const char *call)
 void report(lo_address dest)
 {
 	const char *text = lo_address_errstr(dest);
-	std::printf("OSC error %d: %s\n", lo_address_errno(dest), text != nullptr ? text : "");
-	std::fflush(stdout);
+	// Standard output is the one place failures are reported: if it fails
+	// as well (closed, a full disk), there is nowhere left to say so.
+	static_cast<void>(std::printf("OSC error %d: %s\n", lo_address_errno(dest), text != nullptr ? text : ""));
+	static_cast<void>(std::fflush(stdout));
 }
 
 } // namespace

@@ -84,7 +84,7 @@ void hide_liblo()
 	    unshare(CLONE_NEWNS) < 0 ||
 	    mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) < 0 ||
 	    mount("/dev/null", real, nullptr, MS_BIND, nullptr) < 0) {
-		std::fprintf(stderr, "hide liblo: %s\n", std::strerror(errno));
+		static_cast<void>(std::fprintf(stderr, "hide liblo: %s\n", std::strerror(errno)));
 		_exit(125);
 	}
 }

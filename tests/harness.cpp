@@ -63,7 +63,7 @@ std::string to_hex(const Bytes &bytes)
 	std::string out;
 	char buf[4];
 	for (std::uint8_t b : bytes) {
-		std::snprintf(buf, sizeof buf, "%02X ", b);
+		static_cast<void>(std::snprintf(buf, sizeof buf, "%02X ", b));
 		out += buf;
 	}
 	if (!out.empty())
@@ -182,7 +182,7 @@ std::vector<Datagram> Receiver::take(std::size_t count, milliseconds timeout)
 	return out;
 }
 
-Child::Child(const std::string &path, const std::vector<std::string> &args, Options options)
+Child::Child(const std::string &path, const std::vector<std::string> &args, const Options &options)
 {
 	int out[2];
 	int err[2];
@@ -200,8 +200,8 @@ Child::Child(const std::string &path, const std::vector<std::string> &args, Opti
 	if (pid_ == 0) {
 		// The program starts as from a terminal, whatever the test runner
 		// ignores or blocks.
-		std::signal(SIGINT, SIG_DFL);
-		std::signal(SIGTERM, SIG_DFL);
+		static_cast<void>(std::signal(SIGINT, SIG_DFL));
+		static_cast<void>(std::signal(SIGTERM, SIG_DFL));
 		sigset_t none;
 		sigemptyset(&none);
 		sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -213,7 +213,7 @@ Child::Child(const std::string &path, const std::vector<std::string> &args, Opti
 		if (options.before_exec)
 			options.before_exec();
 		execv(path.c_str(), argv.data());
-		std::fprintf(stderr, "execv %s: %s\n", path.c_str(), std::strerror(errno));
+		static_cast<void>(std::fprintf(stderr, "execv %s: %s\n", path.c_str(), std::strerror(errno)));
 		_exit(126);
 	}
 	close(out[1]);

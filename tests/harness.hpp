@@ -78,7 +78,7 @@ struct Options {
 // destructor kills it if it still runs.
 class Child {
 public:
-	Child(const std::string &path, const std::vector<std::string> &args, Options options = {});
+	Child(const std::string &path, const std::vector<std::string> &args, const Options &options = {});
 	~Child();
 	Child(const Child &) = delete;
 	Child &operator=(const Child &) = delete;

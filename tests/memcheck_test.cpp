@@ -28,7 +28,7 @@ protected:
 		set_loopback(true);
 		log_ = testing::TempDir() + "memcheck." + std::to_string(getpid()) + ".log";
 	}
-	void TearDown() override { std::remove(log_.c_str()); }
+	void TearDown() override { static_cast<void>(std::remove(log_.c_str())); }
 
 	std::vector<std::string> valgrind(const std::vector<std::string> &args,
 	    const std::string &leak_kinds) const
@@ -36,7 +36,7 @@ protected:
 		std::vector<std::string> all = {
 		    "--leak-check=full", "--show-leak-kinds=all", "--errors-for-leak-kinds=" + leak_kinds,
 		    "--track-origins=yes", "--error-exitcode=99",
-		    "--suppressions=" VALGRIND_SUPPRESSIONS, "--log-file=" + log_, GetParam()};
+		    std::string("--suppressions=") + VALGRIND_SUPPRESSIONS, "--log-file=" + log_, GetParam()};
 		all.insert(all.end(), args.begin(), args.end());
 		return all;
 	}

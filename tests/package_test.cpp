@@ -1,0 +1,129 @@
+// What a user installs: the install rules, the Debian package and the
+// manual pages.
+#include "catalogue.hpp"
+#include "harness.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string build_dir = BUILD_DIR;
+const std::string source_dir = SOURCE_DIR;
+
+// A scratch folder, removed with everything in it.
+class Scratch {
+public:
+	Scratch()
+	{
+		std::string pattern = (fs::temp_directory_path() / "oscsenders.XXXXXX").string();
+		if (mkdtemp(pattern.data()) == nullptr)
+			throw std::runtime_error("mkdtemp failed");
+		path_ = pattern;
+	}
+	~Scratch() { fs::remove_all(path_); }
+	Scratch(const Scratch &) = delete;
+	Scratch &operator=(const Scratch &) = delete;
+	const fs::path &path() const { return path_; }
+
+private:
+	fs::path path_;
+};
+
+void expect_installed(const fs::path &root)
+{
+	for (const char *program : {"bin/burstcast", "bin/pacecast"}) {
+		EXPECT_TRUE(fs::is_regular_file(root / program)) << root / program;
+		EXPECT_EQ(access((root / program).c_str(), X_OK), 0) << root / program;
+	}
+	for (const char *page : {"share/man/man1/burstcast.1.gz", "share/man/man1/pacecast.1.gz"})
+		EXPECT_TRUE(fs::is_regular_file(root / page)) << root / page;
+}
+
+TEST(Install, Prefix)
+{
+	Scratch dir;
+	std::string out = shell("cmake --install " + build_dir + " --prefix " + dir.path().string(), 60);
+	expect_installed(dir.path());
+}
+
+TEST(Install, Destdir)
+{
+	Scratch dir;
+	std::string out = shell("DESTDIR=" + dir.path().string() + " cmake --install " + build_dir + " --prefix /usr", 60);
+	expect_installed(dir.path() / "usr");
+}
+
+// Both programs from an unpacked package, each sending its quit datagram.
+void expect_quit_datagram(const fs::path &program)
+{
+	std::string why = enter_private_net();
+	if (!why.empty())
+		GTEST_SKIP() << why;
+	set_loopback(true);
+	Receiver rx;
+	Child prog(program.string(), {"-q"});
+	EXPECT_EQ(prog.wait(5s), 0) << prog.read_err(1s);
+	auto got = rx.next(1s);
+	ASSERT_TRUE(got) << program;
+	EXPECT_EQ(got->bytes, catalogue::quit);
+}
+
+TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
+{
+	Scratch dir;
+	std::string out = shell("cd " + dir.path().string() + " && cpack -G DEB -B " + dir.path().string() +
+	    " --config " + build_dir + "/CPackConfig.cmake", 120);
+	fs::path deb;
+	for (const auto &entry : fs::directory_iterator(dir.path()))
+		if (entry.path().extension() == ".deb")
+			deb = entry.path();
+	ASSERT_FALSE(deb.empty()) << out;
+
+	std::string depends = shell("dpkg-deb -f " + deb.string() + " Depends");
+	EXPECT_NE(depends.find("liblo7"), std::string::npos) << depends;
+	EXPECT_NE(depends.find("libc6"), std::string::npos) << depends;
+	EXPECT_NE(shell("dpkg-deb -f " + deb.string() + " Maintainer"), "");
+	std::string description = shell("dpkg-deb -f " + deb.string() + " Description");
+	EXPECT_GT(std::count(description.begin(), description.end(), '\n'), 3) << description;
+	EXPECT_EQ(shell("dpkg-deb -f " + deb.string() + " Version"), PROJECT_VERSION "\n");
+
+	fs::path root = dir.path() / "root";
+	shell("dpkg-deb -x " + deb.string() + " " + root.string());
+	expect_installed(root / "usr");
+	expect_quit_datagram(root / "usr/bin/burstcast");
+	expect_quit_datagram(root / "usr/bin/pacecast");
+}
+
+class ManPage : public testing::TestWithParam<std::string> {};
+
+TEST_P(ManPage, RendersWithoutWarnings)
+{
+	std::string page = source_dir + "/man/" + GetParam() + ".1";
+	ASSERT_TRUE(fs::is_regular_file(page));
+	EXPECT_EQ(shell("groff -man -ww -z " + page), "");
+	EXPECT_EQ(shell("groff -t -man -ww -z " + page), "");
+	std::string text = shell("MANWIDTH=80 man --warnings -l " + page + " 2>&1 >/dev/null");
+	EXPECT_EQ(text, "");
+}
+
+TEST_P(ManPage, HasTheSectionsUsersLookFor)
+{
+	std::string text = shell("MANWIDTH=80 man -l " + source_dir + "/man/" + GetParam() + ".1 2>/dev/null");
+	for (const char *section : {"NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "DIAGNOSTICS",
+	         "EXAMPLES", "CAVEATS", "SEE ALSO", "OSC error %d: %s", "oscdump 10000", "/jumbo"})
+		EXPECT_NE(text.find(section), std::string::npos) << section;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ManPage, testing::Values("burstcast", "pacecast"),
+    [](const auto &p) { return p.param; });
+
+} // namespace

@@ -79,6 +79,11 @@ void expect_quit_datagram(const fs::path &program)
 
 TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 {
+#ifdef __SANITIZE_ADDRESS__
+	// Stripped, the programs lose the names the leak checker's
+	// suppressions match; packages come from the optimised build.
+	GTEST_SKIP() << "packages are made from the optimised build";
+#endif
 	Scratch dir;
 	std::string out = shell("cd " + dir.path().string() + " && cpack -G DEB -B " + dir.path().string() +
 	    " --config " + build_dir + "/CPackConfig.cmake", 120);

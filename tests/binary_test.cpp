@@ -2,6 +2,7 @@
 // OSC library inside itself, pacecast needing the shared liblo.so.7 at start.
 #include "catalogue.hpp"
 #include "harness.hpp"
+#include "programs.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -59,8 +60,7 @@ TEST_P(Hardening, EveryPrintfIsFortified)
 		EXPECT_EQ(symbols.find(plain), std::string::npos) << plain;
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, Hardening, testing::Values(burstcast, pacecast),
-    program_name);
+INSTANTIATE_FOR_BOTH_PROGRAMS(Hardening);
 
 TEST(Link, BurstcastNeedsNoSharedOscLibrary)
 {

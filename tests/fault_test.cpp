@@ -3,6 +3,7 @@
 // signals, and first arguments that stress the mode test.
 #include "catalogue.hpp"
 #include "harness.hpp"
+#include "programs.hpp"
 
 #include <csignal>
 #include <cstring>
@@ -153,6 +154,6 @@ TEST_P(Fault, ArgumentsThatStressTheModeTest)
 		EXPECT_FALSE(selects_quit(program(), arg)) << to_hex(Bytes(arg, arg + std::strlen(arg)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, Fault, testing::Values(burstcast, pacecast), program_name);
+INSTANTIATE_FOR_BOTH_PROGRAMS(Fault);
 
 } // namespace

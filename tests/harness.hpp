@@ -1,6 +1,6 @@
-// Test harness: runs the built programs as child processes inside a private
-// network namespace and receives what they send on a real UDP socket bound to
-// 127.0.0.1:10000. Every wait is bounded.
+// Test and benchmark harness: runs the built programs as child processes
+// inside a private network namespace and receives what they send on a real
+// UDP socket bound to 127.0.0.1:10000. Every wait is bounded.
 #ifndef TESTS_HARNESS_HPP
 #define TESTS_HARNESS_HPP
 
@@ -13,19 +13,11 @@
 
 #include <sys/types.h>
 
-#include <gtest/gtest.h>
-
 namespace harness {
 
 // The programs under test, as built.
 inline const std::string burstcast = BURSTCAST_PATH;
 inline const std::string pacecast = PACECAST_PATH;
-
-// Names a test instance after the program it runs.
-inline std::string program_name(const testing::TestParamInfo<std::string> &p)
-{
-	return p.param == burstcast ? "burstcast" : "pacecast";
-}
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;

@@ -3,6 +3,7 @@
 // the two handles the programs hold for their whole life.
 #include "catalogue.hpp"
 #include "harness.hpp"
+#include "programs.hpp"
 
 #include <csignal>
 #include <cstdlib>
@@ -78,6 +79,6 @@ TEST_P(Memcheck, OneSecondOfTheStream)
 	EXPECT_NE(text.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, Memcheck, testing::Values(burstcast, pacecast), program_name);
+INSTANTIATE_FOR_BOTH_PROGRAMS(Memcheck);
 
 } // namespace

@@ -2,6 +2,7 @@
 // 127.0.0.1:10000, what is printed, and the exit status.
 #include "catalogue.hpp"
 #include "harness.hpp"
+#include "programs.hpp"
 
 #include <csignal>
 #include <string>
@@ -92,8 +93,7 @@ TEST_P(Wire, StreamWithLoopbackDownReportsOnlyTheFirstSendAtOnce)
 	EXPECT_TRUE(prog.running());
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, Wire, testing::Values(burstcast, pacecast),
-    program_name);
+INSTANTIATE_FOR_BOTH_PROGRAMS(Wire);
 
 TEST(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
 {

@@ -15,10 +15,14 @@ bool quit_mode(int argc, const char *const argv[])
 	return argc > 1 && argv[1][0] == '-' && argv[1][1] == 'q';
 }
 
-double stepped_sine(std::int32_t counter, std::int32_t divisor)
+double stepped_sine(Stepped &step, std::int32_t counter)
 {
-	// The quotient is an integer division on purpose: it makes the steps.
-	return std::sin(static_cast<double>(counter / divisor)); // NOLINT(bugprone-integer-division)
+	std::int32_t quotient = counter / step.divisor;
+	if (quotient != step.quotient) {
+		step.quotient = quotient;
+		step.sine = std::sin(static_cast<double>(quotient));
+	}
+	return step.sine;
 }
 
 namespace {
@@ -70,10 +74,12 @@ int run(int argc, const char *const argv[], std::chrono::milliseconds pause)
 	    -2.3001000215572276e-07, 1.0);
 	lo_send(dest, "/a/b/c/d", "b", blob);
 
+	Stepped jamin{100};
+	Stepped jumbo{50};
 	for (std::int32_t counter = 0;;) {
-		lo_send(dest, "/jamin", "ff", stepped_sine(counter, 100), 1.0);
+		lo_send(dest, "/jamin", "ff", stepped_sine(jamin, counter), 1.0);
 		counter = next_step(counter);
-		lo_send(dest, "/jumbo", "ff", stepped_sine(counter, 50), -1.0);
+		lo_send(dest, "/jumbo", "ff", stepped_sine(jumbo, counter), -1.0);
 		counter = next_step(counter);
 		if (pause.count() > 0)
 			std::this_thread::sleep_for(pause);

@@ -7,9 +7,6 @@
 
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -18,31 +15,6 @@ using namespace harness;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The namespace's UDP counters, from the kernel.
-std::map<std::string, long> udp_counters()
-{
-	std::ifstream snmp("/proc/net/snmp");
-	std::string names;
-	std::string values;
-	std::string line;
-	while (std::getline(snmp, line))
-		if (line.rfind("Udp: ", 0) == 0) {
-			if (names.empty())
-				names = line;
-			else
-				values = line;
-		}
-	std::istringstream n(names);
-	std::istringstream v(values);
-	std::map<std::string, long> out;
-	std::string name;
-	std::string value;
-	while (n >> name && v >> value)
-		if (name != "Udp:")
-			out[name] = std::stol(value);
-	return out;
-}
 
 class Fault : public testing::TestWithParam<std::string> {
 protected:

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -291,6 +293,30 @@ std::string Child::read_out(milliseconds timeout, bool line)
 std::string Child::read_err(milliseconds timeout)
 {
 	return read_fd(err_, timeout, false);
+}
+
+std::map<std::string, long> udp_counters()
+{
+	std::ifstream snmp("/proc/net/snmp");
+	std::string names;
+	std::string values;
+	std::string line;
+	while (std::getline(snmp, line))
+		if (line.rfind("Udp: ", 0) == 0) {
+			if (names.empty())
+				names = line;
+			else
+				values = line;
+		}
+	std::istringstream n(names);
+	std::istringstream v(values);
+	std::map<std::string, long> out;
+	std::string name;
+	std::string value;
+	while (n >> name && v >> value)
+		if (name != "Udp:")
+			out[name] = std::stol(value);
+	return out;
 }
 
 std::string shell(const std::string &command, int timeout_seconds)

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,6 +94,10 @@ private:
 	int err_ = -1;
 	std::optional<int> status_;
 };
+
+// The UDP counters of this process's network namespace, as the kernel keeps
+// them (/proc/net/snmp): OutDatagrams, NoPorts, RcvbufErrors, ...
+std::map<std::string, long> udp_counters();
 
 // The output of a shell command, bounded by `timeout` seconds.
 std::string shell(const std::string &command, int timeout_seconds = 20);

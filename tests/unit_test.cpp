@@ -37,65 +37,80 @@ TEST(Mode, EverythingElseIsNormal)
 	EXPECT_FALSE(quit({"x", "-q"}));
 }
 
-// The values of one streaming cycle, as the loop computes them, starting from
-// the counter value that "/jamin" sees.
+// The streaming loop's state: the counter and the two kept sines.
+struct Stream {
+	std::int32_t counter = 0;
+	sender::Stepped jamin{100};
+	sender::Stepped jumbo{50};
+};
+
 struct Cycle {
 	double jamin;
 	double jumbo;
-	std::int32_t next;
 };
 
-Cycle cycle(std::int32_t counter)
+// One streaming cycle, as the loop computes it.
+Cycle cycle(Stream &s)
 {
 	Cycle c{};
-	c.jamin = sender::stepped_sine(counter, 100);
-	counter = sender::next_step(counter);
-	c.jumbo = sender::stepped_sine(counter, 50);
-	c.next = sender::next_step(counter);
+	c.jamin = sender::stepped_sine(s.jamin, s.counter);
+	s.counter = sender::next_step(s.counter);
+	c.jumbo = sender::stepped_sine(s.jumbo, s.counter);
+	s.counter = sender::next_step(s.counter);
 	return c;
 }
 
 TEST(Step, StepFunctionsBeforeTheWrap)
 {
-	std::int32_t counter = 0;
-	for (int r = 0; r < 200; r++) {
-		Cycle c = cycle(counter);
+	Stream s;
+	for (int r = 0; r < 1000; r++) {
+		Cycle c = cycle(s);
 		EXPECT_EQ(c.jamin, std::sin(r / 50)) << "cycle " << r;
 		EXPECT_EQ(c.jumbo, std::sin(r / 25)) << "cycle " << r;
-		counter = c.next;
 	}
 }
 
 TEST(Step, WrapsFromMaxToMin)
 {
 	// The last cycle before the wrap: "/jamin" sees 2^31 - 2, "/jumbo" 2^31 - 1.
-	Cycle last = cycle(INT32_MAX - 1);
+	Stream s;
+	s.counter = INT32_MAX - 1;
+	Cycle last = cycle(s);
 	EXPECT_EQ(last.jamin, std::sin(21474836.0));
 	EXPECT_EQ(last.jumbo, std::sin(42949672.0));
-	EXPECT_EQ(last.next, INT32_MIN);
+	EXPECT_EQ(s.counter, INT32_MIN);
 
 	// Then the quotients are negative, truncated toward zero.
-	Cycle first = cycle(INT32_MIN);
+	Cycle first = cycle(s);
 	EXPECT_EQ(first.jamin, std::sin(-21474836.0));
 	EXPECT_EQ(first.jumbo, std::sin(-42949672.0));
-	EXPECT_EQ(first.next, INT32_MIN + 2);
+	EXPECT_EQ(s.counter, INT32_MIN + 2);
 }
 
 TEST(Step, SmallNegativeCountersTruncateTowardZero)
 {
-	EXPECT_EQ(sender::stepped_sine(-100, 100), std::sin(-1.0));
-	for (std::int32_t c = -99; c <= -1; c++)
-		EXPECT_EQ(sender::stepped_sine(c, 100), 0.0) << c;
-	EXPECT_EQ(sender::stepped_sine(-50, 50), std::sin(-1.0));
-	for (std::int32_t c = -49; c <= -1; c++)
-		EXPECT_EQ(sender::stepped_sine(c, 50), 0.0) << c;
-
-	// The cycle that starts at -2 ends the lap: both carry sin(0), and the
-	// counter is back at 0.
-	Cycle c = cycle(-2);
-	EXPECT_EQ(c.jamin, 0.0);
-	EXPECT_EQ(c.jumbo, 0.0);
-	EXPECT_EQ(c.next, 0);
+	// From -300 to the end of the lap, with the sines kept as the loop keeps
+	// them. "/jamin" sees the even counters, "/jumbo" the odd ones.
+	Stream s;
+	s.counter = -300;
+	for (std::int32_t c = -300; c < 0; c += 2) {
+		Cycle got = cycle(s);
+		double jamin = c == -300 ? std::sin(-3.0) : c < -199 ? std::sin(-2.0) : c < -99 ? std::sin(-1.0) : 0.0;
+		std::int32_t odd = c + 1;
+		double jumbo = odd < -249   ? std::sin(-5.0)
+		    : odd < -199            ? std::sin(-4.0)
+		    : odd < -149            ? std::sin(-3.0)
+		    : odd < -99             ? std::sin(-2.0)
+		    : odd < -49             ? std::sin(-1.0)
+		                            : 0.0;
+		EXPECT_EQ(got.jamin, jamin) << c;
+		EXPECT_EQ(got.jumbo, jumbo) << odd;
+	}
+	// Back at 0: the whole stream repeats from cycle 0.
+	EXPECT_EQ(s.counter, 0);
+	Cycle zero = cycle(s);
+	EXPECT_EQ(zero.jamin, 0.0);
+	EXPECT_EQ(zero.jumbo, 0.0);
 }
 
 TEST(Step, BackToZeroAfterTwoToTheThirtyOneCycles)

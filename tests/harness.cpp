@@ -75,23 +75,20 @@ std::string to_hex(const Bytes &bytes)
 
 std::string enter_private_net()
 {
-	static const std::string why = [] () -> std::string {
-		if (unshare(CLONE_NEWNET) == 0)
-			return "";
-		int first = errno;
-		uid_t uid = getuid();
-		gid_t gid = getgid();
-		if (unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0) {
-			// Map ourselves to root inside, so that children keep the
-			// same view of file ownership.
-			write_file("/proc/self/setgroups", "deny");
-			write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
-			write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
-			return "";
-		}
-		return std::string("no private network namespace: unshare: ") + std::strerror(first);
-	}();
-	return why;
+	if (unshare(CLONE_NEWNET) == 0)
+		return "";
+	int first = errno;
+	uid_t uid = getuid();
+	gid_t gid = getgid();
+	if (unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0) {
+		// Map ourselves to root inside, so that children keep the same
+		// view of file ownership; later calls then need only CLONE_NEWNET.
+		write_file("/proc/self/setgroups", "deny");
+		write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+		write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+		return "";
+	}
+	return std::string("no private network namespace: unshare: ") + std::strerror(first);
 }
 
 void set_loopback(bool up)

@@ -27,9 +27,10 @@ using std::chrono::milliseconds;
 Bytes hex(const std::string &text);
 std::string to_hex(const Bytes &bytes);
 
-// Moves this process into a network namespace of its own (with a user
-// namespace when it lacks the privilege). Returns an empty string on success,
-// else why it could not; later calls return the first answer.
+// Moves this process into a new network namespace of its own, its loopback
+// down (with a user namespace when it lacks the privilege). Each call makes a
+// fresh one, so tests in one process do not share interfaces or ports.
+// Returns an empty string on success, else why it could not.
 std::string enter_private_net();
 
 // Brings the namespace's loopback interface up or down; throws on failure.

@@ -178,7 +178,7 @@ double instructions_per_datagram(const std::string &program, const std::string &
 	Child prog(VALGRIND, {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
 	    "--toggle-collect=" + function, program});
 	// valgrind takes a while to start: time the run from the first datagram.
-	auto deadline = steady::now() + 60s;
+	auto deadline = steady::now() + std::chrono::seconds(60);
 	while (out_datagrams() == before && steady::now() < deadline)
 		std::this_thread::sleep_for(10ms);
 	sleep_seconds(seconds);
@@ -236,10 +236,10 @@ double paced_floor_us(int cycles)
 {
 	Receiver rx;
 	Child prog(raw, {"--pace"});
-	if (!rx.take(2, 5s).size())
+	if (rx.take(2, 5s).empty())
 		throw std::runtime_error("raw sent nothing");
 	double cpu_start = cpu_seconds(prog.pid());
-	rx.take(2U * static_cast<unsigned>(cycles), 5s);
+	rx.take(2 * static_cast<std::size_t>(cycles), 5s);
 	return (cpu_seconds(prog.pid()) - cpu_start) * 1e6 / cycles;
 }
 
@@ -252,7 +252,7 @@ std::pair<Memory, Memory> burst_memory(long datagrams)
 	while (out_datagrams() - before < 1000)
 		std::this_thread::sleep_for(1ms);
 	Memory start = memory(prog.pid());
-	auto deadline = steady::now() + 300s;
+	auto deadline = steady::now() + std::chrono::seconds(300);
 	while (out_datagrams() - before < datagrams && steady::now() < deadline)
 		std::this_thread::sleep_for(50ms);
 	return {start, memory(prog.pid())};

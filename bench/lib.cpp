@@ -9,7 +9,7 @@ int main()
 {
 	lo_address dest = lo_address_new("127.0.0.1", "10000");
 	if (dest == nullptr) {
-		std::fputs("lib: lo_address_new failed\n", stderr);
+		static_cast<void>(std::fputs("lib: lo_address_new failed\n", stderr));
 		return 1;
 	}
 	for (;;) {

@@ -2,7 +2,7 @@
 // OSC library inside itself, pacecast needing the shared liblo.so.7 at start.
 #include "catalogue.hpp"
 #include "harness.hpp"
-#include "programs.hpp"
+#include "fixtures.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -89,13 +89,13 @@ void hide_liblo()
 	}
 }
 
-class WithoutLiblo : public testing::Test {
+class WithoutLiblo : public NetTest {
 protected:
 	void SetUp() override
 	{
-		std::string why = enter_private_net();
-		if (!why.empty())
-			GTEST_SKIP() << why;
+		NetTest::SetUp();
+		if (IsSkipped())
+			return;
 		if (geteuid() != 0)
 			GTEST_SKIP() << "hiding a system library takes root";
 		set_loopback(true);

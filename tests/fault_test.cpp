@@ -3,7 +3,7 @@
 // signals, and first arguments that stress the mode test.
 #include "catalogue.hpp"
 #include "harness.hpp"
-#include "programs.hpp"
+#include "fixtures.hpp"
 
 #include <csignal>
 #include <cstring>
@@ -16,16 +16,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Fault : public testing::TestWithParam<std::string> {
+class Fault : public ProgramTest {
 protected:
-	void SetUp() override
-	{
-		std::string why = enter_private_net();
-		if (!why.empty())
-			GTEST_SKIP() << why;
-	}
-	const std::string &program() const { return GetParam(); }
-
 	// Runs the stream for a while and checks it went on silently.
 	static void expect_silent_stream(Child &prog, milliseconds run_for)
 	{

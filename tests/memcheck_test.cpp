@@ -3,7 +3,7 @@
 // the two handles the programs hold for their whole life.
 #include "catalogue.hpp"
 #include "harness.hpp"
-#include "programs.hpp"
+#include "fixtures.hpp"
 
 #include <csignal>
 #include <cstdlib>
@@ -19,13 +19,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Memcheck : public testing::TestWithParam<std::string> {
+class Memcheck : public ProgramTest {
 protected:
 	void SetUp() override
 	{
-		std::string why = enter_private_net();
-		if (!why.empty())
-			GTEST_SKIP() << why;
+		ProgramTest::SetUp();
+		if (IsSkipped())
+			return;
 		set_loopback(true);
 		log_ = testing::TempDir() + "memcheck." + std::to_string(getpid()) + ".log";
 	}

@@ -2,7 +2,7 @@
 // 127.0.0.1:10000, what is printed, and the exit status.
 #include "catalogue.hpp"
 #include "harness.hpp"
-#include "programs.hpp"
+#include "fixtures.hpp"
 
 #include <csignal>
 #include <string>
@@ -16,20 +16,7 @@ namespace {
 
 const std::string network_down = "OSC error 101: Network is unreachable\n";
 
-// Each test runs in a network namespace of its own, so it neither sees nor
-// disturbs a receiver that a user runs on port 10000. Loopback starts down
-// there, and every send fails until a test brings it up. (Once up, taking it
-// down again would leave its local routes in place.)
-class Wire : public testing::TestWithParam<std::string> {
-protected:
-	void SetUp() override
-	{
-		std::string why = enter_private_net();
-		if (!why.empty())
-			GTEST_SKIP() << why;
-	}
-	const std::string &program() const { return GetParam(); }
-};
+class Wire : public ProgramTest {};
 
 // The normal sequence, checked datagram by datagram up to `cycles` cycles.
 void expect_sequence(const std::vector<Datagram> &got, int cycles)
@@ -95,11 +82,10 @@ TEST_P(Wire, StreamWithLoopbackDownReportsOnlyTheFirstSendAtOnce)
 
 INSTANTIATE_FOR_BOTH_PROGRAMS(Wire);
 
-TEST(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
+class Pacing : public NetTest {};
+
+TEST_F(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
 {
-	std::string why = enter_private_net();
-	if (!why.empty())
-		GTEST_SKIP() << why;
 	set_loopback(true);
 	Receiver rx;
 	Child prog(pacecast, {});
@@ -109,11 +95,8 @@ TEST(Pacing, PacecastCycleTenLeavesAtLeastOneSecondAfterCycleZero)
 	EXPECT_GE(got[3 + 2 * 10].stamp - got[3].stamp, 1s);
 }
 
-TEST(Pacing, BurstcastSendsAThousandCyclesWellWithinASecond)
+TEST_F(Pacing, BurstcastSendsAThousandCyclesWellWithinASecond)
 {
-	std::string why = enter_private_net();
-	if (!why.empty())
-		GTEST_SKIP() << why;
 	set_loopback(true);
 	Receiver rx;
 	Child prog(burstcast, {});

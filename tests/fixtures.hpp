@@ -1,0 +1,48 @@
+// GoogleTest fixtures for tests that run the programs in a network namespace
+// of their own, so that they neither see nor disturb a receiver that a user
+// runs on port 10000. Loopback starts down there, and every send fails until
+// a test brings it up. (Once up, taking it down again would leave its local
+// routes in place.)
+#ifndef TESTS_FIXTURES_HPP
+#define TESTS_FIXTURES_HPP
+
+#include "harness.hpp"
+
+#include <gtest/gtest.h>
+
+// Skips the test, giving the reason, where no private namespace can be had.
+#define SKIP_WITHOUT_PRIVATE_NET()                                  \
+	do {                                                        \
+		std::string why_ = harness::enter_private_net();    \
+		if (!why_.empty())                                  \
+			GTEST_SKIP() << why_;                       \
+	} while (0)
+
+// A test in a private network namespace.
+class NetTest : public testing::Test {
+protected:
+	void SetUp() override { SKIP_WITHOUT_PRIVATE_NET(); }
+};
+
+// A test in a private network namespace, run once for each program.
+class ProgramTest : public testing::TestWithParam<std::string> {
+protected:
+	void SetUp() override { SKIP_WITHOUT_PRIVATE_NET(); }
+	const std::string &program() const { return GetParam(); }
+};
+
+namespace harness {
+
+// Names a test instance after the program it runs.
+inline std::string program_name(const testing::TestParamInfo<std::string> &p)
+{
+	return p.param == burstcast ? "burstcast" : "pacecast";
+}
+
+} // namespace harness
+
+#define INSTANTIATE_FOR_BOTH_PROGRAMS(suite) \
+	INSTANTIATE_TEST_SUITE_P(Programs, suite, \
+	    testing::Values(harness::burstcast, harness::pacecast), harness::program_name)
+
+#endif

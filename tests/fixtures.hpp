@@ -8,6 +8,9 @@
 
 #include "harness.hpp"
 
+#include <csignal>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 // Skips the test, giving the reason, where no private namespace can be had.
@@ -32,6 +35,18 @@ protected:
 };
 
 namespace harness {
+
+// Checks that a streaming program still runs, then that `sig` ends it at once
+// (no handler stands in the way) and that it printed nothing at all.
+inline void expect_ends_silently(Child &prog, int sig)
+{
+	using namespace std::chrono_literals;
+	EXPECT_TRUE(prog.running());
+	prog.signal(sig);
+	EXPECT_EQ(prog.wait(5s), 128 + sig) << strsignal(sig);
+	EXPECT_EQ(prog.read_out(1s), "");
+	EXPECT_EQ(prog.read_err(1s), "");
+}
 
 // Names a test instance after the program it runs.
 inline std::string program_name(const testing::TestParamInfo<std::string> &p)

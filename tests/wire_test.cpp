@@ -55,11 +55,7 @@ TEST_P(Wire, NormalModeSendsTheSequenceInOrder)
 	int cycles = program() == burstcast ? 75 : 4;
 	auto got = rx.take(3U + 2U * static_cast<unsigned>(cycles), 5s);
 	expect_sequence(got, cycles);
-	EXPECT_TRUE(prog.running());
-	prog.signal(SIGTERM);
-	EXPECT_EQ(prog.wait(5s), 128 + SIGTERM);
-	EXPECT_EQ(prog.read_out(1s), "");
-	EXPECT_EQ(prog.read_err(1s), "");
+	expect_ends_silently(prog, SIGTERM);
 }
 
 TEST_P(Wire, QuitWithLoopbackDownPrintsTheErrorOnceAndExitsZero)

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <poll.h>
 #include <unistd.h>
 #include <sys/socket.h>
 #include <sys/utsname.h>
@@ -144,9 +145,13 @@ Delivery deliver(double seconds)
 			msgs[i].msg_hdr.msg_iov = &iovs[i];
 			msgs[i].msg_hdr.msg_iovlen = 1;
 		}
-		timespec wait{0, 50'000'000};
+		// recvmmsg's own timeout is not honoured while it waits for the
+		// first datagram, so poll bounds each wait.
 		while (!stop.load()) {
-			int n = recvmmsg(rx.fd(), msgs, batch, MSG_WAITFORONE, &wait);
+			pollfd p{rx.fd(), POLLIN, 0};
+			if (poll(&p, 1, 50) <= 0)
+				continue;
+			int n = recvmmsg(rx.fd(), msgs, batch, MSG_DONTWAIT, nullptr);
 			if (n > 0)
 				received += n;
 		}
@@ -249,10 +254,10 @@ std::pair<Memory, Memory> burst_memory(long datagrams)
 	Receiver rx(1);
 	long before = out_datagrams();
 	Child prog(burstcast, {});
-	while (out_datagrams() - before < 1000)
+	auto deadline = steady::now() + std::chrono::seconds(300);
+	while (out_datagrams() - before < 1000 && steady::now() < deadline)
 		std::this_thread::sleep_for(1ms);
 	Memory start = memory(prog.pid());
-	auto deadline = steady::now() + std::chrono::seconds(300);
 	while (out_datagrams() - before < datagrams && steady::now() < deadline)
 		std::this_thread::sleep_for(50ms);
 	return {start, memory(prog.pid())};

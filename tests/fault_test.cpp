@@ -36,11 +36,11 @@ TEST_P(Fault, NoReceiverEverySendSucceedsSilently)
 		EXPECT_EQ(quit.read_out(1s), "");
 	}
 	Child prog(program(), {});
-	expect_silent_stream(prog, 350ms);
+	expect_silent_stream(prog, 500ms);
 	auto after = udp_counters();
-	// /quit, the three fixed messages and at least three cycles went out,
-	// and each found no port; no send failed.
-	EXPECT_GE(after["OutDatagrams"] - before["OutDatagrams"], 1 + 3 + 2 * 3);
+	// /quit, the three fixed messages and at least two cycles went out, and
+	// each found no port; no send failed.
+	EXPECT_GE(after["OutDatagrams"] - before["OutDatagrams"], 1 + 3 + 2 * 2);
 	EXPECT_EQ(after["NoPorts"] - before["NoPorts"], after["OutDatagrams"] - before["OutDatagrams"]);
 	EXPECT_EQ(after["SndbufErrors"], before["SndbufErrors"]);
 }

@@ -6,5 +6,5 @@
 
 int main(int argc, char *argv[])
 {
-	return sender::run(argc, argv, std::chrono::milliseconds(0));
+	return sender::run("burstcast", argc, argv, std::chrono::milliseconds(0));
 }

@@ -5,5 +5,5 @@
 
 int main(int argc, char *argv[])
 {
-	return sender::run(argc, argv, std::chrono::milliseconds(100));
+	return sender::run("pacecast", argc, argv, std::chrono::milliseconds(100));
 }

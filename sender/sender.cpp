@@ -1,6 +1,5 @@
 #include "sender.hpp"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -29,10 +28,10 @@ namespace {
 
 // A handle the library failed to create: say which call failed and stop,
 // rather than hand a null handle to every later send.
-int no_handle(const char *call)
+int no_handle(const char *name, const char *call)
 {
 	// Nothing is left to tell if standard error fails too; the status says it.
-	static_cast<void>(std::fprintf(stderr, "%s: %s failed\n", program_invocation_short_name, call));
+	static_cast<void>(std::fprintf(stderr, "%s: %s failed\n", name, call));
 	return 1;
 }
 
@@ -49,16 +48,16 @@ void report(lo_address dest)
 
 } // namespace
 
-int run(int argc, const char *const argv[], std::chrono::milliseconds pause)
+int run(const char *name, int argc, const char *const argv[], std::chrono::milliseconds pause)
 {
 	// Both handles live as long as the process: it ends right after "/quit"
 	// or is stopped from outside while streaming.
 	lo_blob blob = lo_blob_new(5, "ABCDE");
 	if (blob == nullptr)
-		return no_handle("lo_blob_new");
+		return no_handle(name, "lo_blob_new");
 	lo_address dest = lo_address_new("127.0.0.1", "10000");
 	if (dest == nullptr)
-		return no_handle("lo_address_new");
+		return no_handle(name, "lo_address_new");
 
 	if (quit_mode(argc, argv)) {
 		if (lo_send(dest, "/quit", nullptr) == -1)
@@ -74,13 +73,11 @@ int run(int argc, const char *const argv[], std::chrono::milliseconds pause)
 	    -2.3001000215572276e-07, 1.0);
 	lo_send(dest, "/a/b/c/d", "b", blob);
 
-	Stepped jamin{100};
-	Stepped jumbo{50};
-	for (std::int32_t counter = 0;;) {
-		lo_send(dest, "/jamin", "ff", stepped_sine(jamin, counter), 1.0);
-		counter = next_step(counter);
-		lo_send(dest, "/jumbo", "ff", stepped_sine(jumbo, counter), -1.0);
-		counter = next_step(counter);
+	auto send = [dest](const char *path, double value, double constant) {
+		lo_send(dest, path, "ff", value, constant);
+	};
+	for (Stream stream;;) {
+		cycle(stream, send);
 		if (pause.count() > 0)
 			std::this_thread::sleep_for(pause);
 	}

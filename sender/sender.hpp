@@ -34,11 +34,32 @@ struct Stepped {
 };
 double stepped_sine(Stepped &step, std::int32_t counter);
 
+// The streaming loop's state: the step counter and the two kept sines. The
+// stream starts at counter 0; a test may start it anywhere along the way
+// (a kept sine is recomputed as soon as its quotient differs).
+struct Stream {
+	std::int32_t counter = 0;
+	Stepped jamin{100};
+	Stepped jumbo{50};
+};
+
+// One streaming cycle: "/jamin" with sin(counter / 100) and 1.0, the counter
+// steps, "/jumbo" with sin(counter / 50) and -1.0, the counter steps again.
+// `send(path, value, constant)` sends one message.
+template <typename Send>
+void cycle(Stream &stream, Send &&send)
+{
+	send("/jamin", stepped_sine(stream.jamin, stream.counter), 1.0);
+	stream.counter = next_step(stream.counter);
+	send("/jumbo", stepped_sine(stream.jumbo, stream.counter), -1.0);
+	stream.counter = next_step(stream.counter);
+}
+
 // Runs the program: creates the blob and the destination, then quit mode or
 // the endless stream, sleeping `pause` after every cycle (no sleep call at
 // all when it is zero). Returns only in quit mode, with 0, or with 1 when
-// the OSC library yields no handle.
-int run(int argc, const char *const argv[], std::chrono::milliseconds pause);
+// the OSC library yields no handle; the line that says so starts with `name`.
+int run(const char *name, int argc, const char *const argv[], std::chrono::milliseconds pause);
 
 } // namespace sender
 

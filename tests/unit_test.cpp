@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -37,32 +38,39 @@ TEST(Mode, EverythingElseIsNormal)
 	EXPECT_FALSE(quit({"x", "-q"}));
 }
 
-// The streaming loop's state: the counter and the two kept sines.
-struct Stream {
-	std::int32_t counter = 0;
-	sender::Stepped jamin{100};
-	sender::Stepped jumbo{50};
+// One message of the stream, as the loop would hand it to the OSC library.
+struct Sent {
+	std::string path;
+	double value;
+	double constant;
 };
 
+// One streaming cycle, run by the library's own cycle: the "/jamin" and
+// "/jumbo" values it would send, each checked for its address and constant.
 struct Cycle {
 	double jamin;
 	double jumbo;
 };
 
-// One streaming cycle, as the loop computes it.
-Cycle cycle(Stream &s)
+Cycle cycle(sender::Stream &s)
 {
-	Cycle c{};
-	c.jamin = sender::stepped_sine(s.jamin, s.counter);
-	s.counter = sender::next_step(s.counter);
-	c.jumbo = sender::stepped_sine(s.jumbo, s.counter);
-	s.counter = sender::next_step(s.counter);
-	return c;
+	std::vector<Sent> sent;
+	sender::cycle(s, [&sent](const char *path, double value, double constant) {
+		sent.push_back({path, value, constant});
+	});
+	EXPECT_EQ(sent.size(), 2U);
+	if (sent.size() != 2)
+		return {};
+	EXPECT_EQ(sent[0].path, "/jamin");
+	EXPECT_EQ(sent[0].constant, 1.0);
+	EXPECT_EQ(sent[1].path, "/jumbo");
+	EXPECT_EQ(sent[1].constant, -1.0);
+	return {sent[0].value, sent[1].value};
 }
 
 TEST(Step, StepFunctionsBeforeTheWrap)
 {
-	Stream s;
+	sender::Stream s;
 	for (int r = 0; r < 1000; r++) {
 		Cycle c = cycle(s);
 		EXPECT_EQ(c.jamin, std::sin(r / 50)) << "cycle " << r;
@@ -73,8 +81,7 @@ TEST(Step, StepFunctionsBeforeTheWrap)
 TEST(Step, WrapsFromMaxToMin)
 {
 	// The last cycle before the wrap: "/jamin" sees 2^31 - 2, "/jumbo" 2^31 - 1.
-	Stream s;
-	s.counter = INT32_MAX - 1;
+	sender::Stream s{INT32_MAX - 1};
 	Cycle last = cycle(s);
 	EXPECT_EQ(last.jamin, std::sin(21474836.0));
 	EXPECT_EQ(last.jumbo, std::sin(42949672.0));
@@ -91,8 +98,7 @@ TEST(Step, SmallNegativeCountersTruncateTowardZero)
 {
 	// From -300 to the end of the lap, with the sines kept as the loop keeps
 	// them. "/jamin" sees the even counters, "/jumbo" the odd ones.
-	Stream s;
-	s.counter = -300;
+	sender::Stream s{-300};
 	for (std::int32_t c = -300; c < 0; c += 2) {
 		Cycle got = cycle(s);
 		double jamin = c == -300 ? std::sin(-3.0) : c < -199 ? std::sin(-2.0) : c < -99 ? std::sin(-1.0) : 0.0;

@@ -49,18 +49,26 @@ TEST_P(Hardening, PieWithFullRelroAndNoExecutableStack)
 	EXPECT_NE(dynamic.find("BIND_NOW"), std::string::npos) << dynamic;
 }
 
-TEST_P(Hardening, EveryPrintfIsFortified)
+INSTANTIATE_FOR_BOTH_PROGRAMS(Hardening);
+
+// The programs' own printing, read from the sender library's object code
+// (burstcast's static OSC library brings fortified calls of its own, which
+// would hide an unfortified one of ours in the linked program).
+TEST(Fortify, TheProgramsOwnPrintingIsFortified)
 {
-#ifdef __SANITIZE_ADDRESS__
+#if SANITIZED
 	GTEST_SKIP() << "the sanitizer build is not fortified";
+#elif defined(__clang__)
+	GTEST_SKIP() << "glibc fortifies printf only for GCC: its checking wrappers for variadic "
+	                "functions need __builtin_va_arg_pack, which Clang lacks";
 #endif
-	std::string symbols = shell("readelf --dyn-syms -W " + GetParam());
-	EXPECT_NE(symbols.find("__printf_chk"), std::string::npos);
-	for (const char *plain : {" printf@", " fprintf@", " sprintf@", " vprintf@", " vfprintf@"})
-		EXPECT_EQ(symbols.find(plain), std::string::npos) << plain;
+	std::string undefined = shell("nm -u " SENDER_LIBRARY);
+	EXPECT_NE(undefined.find(" __printf_chk\n"), std::string::npos) << undefined;
+	EXPECT_NE(undefined.find(" __fprintf_chk\n"), std::string::npos) << undefined;
+	for (const char *plain : {" printf\n", " fprintf\n", " sprintf\n", " vprintf\n", " vfprintf\n"})
+		EXPECT_EQ(undefined.find(plain), std::string::npos) << plain << undefined;
 }
 
-INSTANTIATE_FOR_BOTH_PROGRAMS(Hardening);
 
 TEST(Link, BurstcastNeedsNoSharedOscLibrary)
 {

@@ -38,28 +38,30 @@ private:
 	fs::path path_;
 };
 
-void expect_installed(const fs::path &root)
+// Checks what an install put under `root`; `out` is what the install
+// command printed, shown when a check fails.
+void expect_installed(const fs::path &root, const std::string &out)
 {
 	for (const char *program : {"bin/burstcast", "bin/pacecast"}) {
-		EXPECT_TRUE(fs::is_regular_file(root / program)) << root / program;
-		EXPECT_EQ(access((root / program).c_str(), X_OK), 0) << root / program;
+		EXPECT_TRUE(fs::is_regular_file(root / program)) << root / program << "\n" << out;
+		EXPECT_EQ(access((root / program).c_str(), X_OK), 0) << root / program << "\n" << out;
 	}
 	for (const char *page : {"share/man/man1/burstcast.1.gz", "share/man/man1/pacecast.1.gz"})
-		EXPECT_TRUE(fs::is_regular_file(root / page)) << root / page;
+		EXPECT_TRUE(fs::is_regular_file(root / page)) << root / page << "\n" << out;
 }
 
 TEST(Install, Prefix)
 {
 	Scratch dir;
 	std::string out = shell("cmake --install " + build_dir + " --prefix " + dir.path().string(), 60);
-	expect_installed(dir.path());
+	expect_installed(dir.path(), out);
 }
 
 TEST(Install, Destdir)
 {
 	Scratch dir;
 	std::string out = shell("DESTDIR=" + dir.path().string() + " cmake --install " + build_dir + " --prefix /usr", 60);
-	expect_installed(dir.path() / "usr");
+	expect_installed(dir.path() / "usr", out);
 }
 
 // Both programs from an unpacked package, each sending its quit datagram.
@@ -79,7 +81,7 @@ void expect_quit_datagram(const fs::path &program)
 
 TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 {
-#ifdef __SANITIZE_ADDRESS__
+#if SANITIZED
 	// Stripped, the programs lose the names the leak checker's
 	// suppressions match; packages come from the optimised build.
 	GTEST_SKIP() << "packages are made from the optimised build";
@@ -102,8 +104,8 @@ TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 	EXPECT_EQ(shell("dpkg-deb -f " + deb.string() + " Version"), PROJECT_VERSION "\n");
 
 	fs::path root = dir.path() / "root";
-	shell("dpkg-deb -x " + deb.string() + " " + root.string());
-	expect_installed(root / "usr");
+	std::string unpacked = shell("dpkg-deb -x " + deb.string() + " " + root.string());
+	expect_installed(root / "usr", unpacked);
 	expect_quit_datagram(root / "usr/bin/burstcast");
 	expect_quit_datagram(root / "usr/bin/pacecast");
 }

@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <thread>
 
+// liblo's headers choose Windows' sockets by WIN32, which a compiler in
+// strict ISO mode (MinGW-w64 with -std=c++20) does not define.
+#if defined(_WIN32) && !defined(WIN32)
+#define WIN32 1
+#endif
 #include <lo/lo.h>
 
 namespace sender {

@@ -181,16 +181,35 @@ std::vector<Datagram> Receiver::take(std::size_t count, milliseconds timeout)
 	return out;
 }
 
+namespace {
+
+// What runs a program of the build: nothing in a native build; in a cross
+// build, the emulator its toolchain names, as a ;-separated list.
+std::vector<std::string> emulator()
+{
+	std::vector<std::string> words;
+	std::istringstream list(EMULATOR);
+	for (std::string word; std::getline(list, word, ';');)
+		if (!word.empty())
+			words.push_back(word);
+	return words;
+}
+
+} // namespace
+
 Child::Child(const std::string &path, const std::vector<std::string> &args, const Options &options)
 {
 	int out[2];
 	int err[2];
 	if (pipe2(out, O_CLOEXEC) < 0 || pipe2(err, O_CLOEXEC) < 0)
 		fail("pipe2");
+	std::vector<std::string> words = emulator();
+	words.push_back(path);
+	words.insert(words.end(), args.begin(), args.end());
 	std::vector<char *> argv;
-	argv.push_back(const_cast<char *>(path.c_str()));
-	for (const auto &a : args)
-		argv.push_back(const_cast<char *>(a.c_str()));
+	argv.reserve(words.size() + 1);
+	for (auto &w : words)
+		argv.push_back(w.data());
 	argv.push_back(nullptr);
 
 	pid_ = fork();
@@ -211,8 +230,8 @@ Child::Child(const std::string &path, const std::vector<std::string> &args, cons
 		dup2(err[1], 2);
 		if (options.before_exec)
 			options.before_exec();
-		execv(path.c_str(), argv.data());
-		static_cast<void>(std::fprintf(stderr, "execv %s: %s\n", path.c_str(), std::strerror(errno)));
+		execvp(argv[0], argv.data());
+		static_cast<void>(std::fprintf(stderr, "exec %s: %s\n", argv[0], std::strerror(errno)));
 		_exit(126);
 	}
 	close(out[1]);

@@ -1,0 +1,42 @@
+# SPDX-License-Identifier: MIT
+# project_options: the warnings and the hardening every target of the project
+# gets. Each hardening option is added only where this compiler and linker
+# accept it, so that an arm64, macOS or MinGW toolchain builds with what it
+# supports; with GCC on Debian x86-64 every one of them is on.
+include(CheckCXXCompilerFlag)
+include(CheckLinkerFlag)
+include(CheckPIESupported)
+
+add_library(project_options INTERFACE)
+
+if(MSVC)
+  target_compile_options(project_options INTERFACE /W4 /permissive-)
+else()
+  target_compile_options(project_options INTERFACE
+      -Wall -Wextra -Wpedantic -Wconversion -Wshadow)
+endif()
+
+foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection)
+  string(MAKE_C_IDENTIFIER "HAVE${flag}" have)
+  check_cxx_compiler_flag(${flag} ${have})
+  if(${have})
+    target_compile_options(project_options INTERFACE ${flag})
+  endif()
+endforeach()
+
+# Fortification needs optimisation and does not mix with AddressSanitizer,
+# which replaces the same functions: it goes with the optimised builds only.
+# A toolchain that fortifies by default is given the same level, not a
+# second definition.
+if(NOT MSVC)
+  target_compile_options(project_options INTERFACE
+      "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+endif()
+
+check_linker_flag(CXX "LINKER:-z,relro,-z,now" HAVE_RELRO_NOW)
+if(HAVE_RELRO_NOW)
+  target_link_options(project_options INTERFACE "LINKER:-z,relro,-z,now")
+endif()
+
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+check_pie_supported(OUTPUT_VARIABLE pie_message LANGUAGES CXX)

@@ -35,7 +35,7 @@ if(BURSTCAST_LIBLO STREQUAL static)
     endif()
     message(FATAL_ERROR
         "burstcast links liblo statically, and no static liblo was found: looked for "
-        "liblo.a in ${dirs} (from pkg-config) and in the compiler's library folders.\n"
+        "liblo.a in ${dirs} and in the compiler's library folders.\n"
         "Either install a static liblo (Debian and Ubuntu: liblo-dev; elsewhere build "
         "liblo with --enable-static), or configure with -DBURSTCAST_LIBLO=shared to "
         "link burstcast against the shared liblo, like pacecast.")

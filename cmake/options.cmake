@@ -40,3 +40,12 @@ endif()
 
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 check_pie_supported(OUTPUT_VARIABLE pie_message LANGUAGES CXX)
+
+# Builds of the same source from different folders give the same programs:
+# the folders' names stay out of the debug information and of __FILE__.
+check_cxx_compiler_flag(-ffile-prefix-map=/a=/b HAVE_FILE_PREFIX_MAP)
+if(HAVE_FILE_PREFIX_MAP)
+  target_compile_options(project_options INTERFACE
+      -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+      -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+endif()

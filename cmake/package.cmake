@@ -1,10 +1,15 @@
-# One Debian package with both programs and their manual pages:
+# SPDX-License-Identifier: MIT
+# One Debian package with both programs, their manual pages, the copyright
+# file and the changelog:
 #   cmake --build --preset default && cpack --preset default
+# The package is reproducible: its file times are SOURCE_DATE_EPOCH (from the
+# last commit when unset), its entries sorted and owned by root.
+include(GNUInstallDirs)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME oscsenders)
 set(CPACK_PACKAGE_VENDOR "oscsenders developers")
 # The maintainer field; a packager sets their own with -DCPACK_PACKAGE_CONTACT=...
-set(CPACK_PACKAGE_CONTACT "oscsenders developers <oscsenders@localhost>"
+set(CPACK_PACKAGE_CONTACT "oscsenders developers <oscsenders@example.org>"
     CACHE STRING "Maintainer of the Debian package")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "OSC test senders: burstcast (load) and pacecast (steady signal)")
 # The long description; CPack puts the summary above it.
@@ -20,5 +25,41 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
-set(CPACK_STRIP_FILES ON)
+
+# The copyright file and the changelog, where Debian looks for them.
+set(docdir ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
+add_custom_command(OUTPUT changelog.gz
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUTPUT=changelog
+        -DPACKAGE=${CPACK_PACKAGE_NAME} -DMAINTAINER=${CPACK_PACKAGE_CONTACT}
+        -P ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
+    COMMAND gzip -9n -f changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
+    COMMENT "Writing the changelog"
+    VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb-copyright DESTINATION ${docdir} RENAME copyright)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
+
+# burstcast carries liblo inside it: the package names the exact liblo
+# source it was built from, as the build machine's dpkg knows it, so that
+# it can be rebuilt when liblo gets a fix.
+set(CPACK_OSCSENDERS_BUILT_USING "")
+if(BURSTCAST_LIBLO STREQUAL static)
+  execute_process(
+      COMMAND dpkg-query -S ${LIBLO_STATIC}
+      OUTPUT_VARIABLE owner RESULT_VARIABLE status ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(status EQUAL 0)
+    string(REGEX REPLACE ":.*" "" owner "${owner}")
+    execute_process(
+        COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})" ${owner}
+        OUTPUT_VARIABLE CPACK_OSCSENDERS_BUILT_USING ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  else()
+    message(STATUS "package: ${LIBLO_STATIC} belongs to no Debian package; the package will not name it")
+  endif()
+endif()
+set(CPACK_OSCSENDERS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_OSCSENDERS_STRIP ${CMAKE_STRIP})
+set(CPACK_OSCSENDERS_DOCDIR ${docdir})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-stage.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-finish.cmake)
 include(CPack)

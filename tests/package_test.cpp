@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: MIT
 // What a user installs: the install rules, the Debian package and the
-// manual pages.
+// manual pages, and the one version they all carry.
 #include "catalogue.hpp"
 #include "harness.hpp"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -95,6 +98,18 @@ TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 			deb = entry.path();
 	ASSERT_FALSE(deb.empty()) << out;
 
+	// lintian, as Debian would run it: no error and no warning.
+	std::string lint = shell("lintian --fail-on error,warning " +
+	    deb.string() + "; echo status $?", 300);
+	EXPECT_NE(lint.find("status 0\n"), std::string::npos) << lint;
+
+	// burstcast embeds liblo: the package names the liblo it was built from.
+	std::string built_using = shell("dpkg-deb -f " + deb.string() + " Built-Using");
+	if (BURSTCAST_STATIC)
+		EXPECT_EQ(built_using.rfind("liblo (= ", 0), 0U) << built_using;
+	else
+		EXPECT_EQ(built_using, "") << built_using;
+
 	std::string depends = shell("dpkg-deb -f " + deb.string() + " Depends");
 	EXPECT_NE(depends.find("liblo7"), std::string::npos) << depends;
 	EXPECT_NE(depends.find("libc6"), std::string::npos) << depends;
@@ -106,8 +121,32 @@ TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 	fs::path root = dir.path() / "root";
 	std::string unpacked = shell("dpkg-deb -x " + deb.string() + " " + root.string());
 	expect_installed(root / "usr", unpacked);
+	for (const char *doc : {"usr/share/doc/oscsenders/copyright", "usr/share/doc/oscsenders/changelog.gz"})
+		EXPECT_TRUE(fs::is_regular_file(root / doc)) << doc << "\n" << unpacked;
 	expect_quit_datagram(root / "usr/bin/burstcast");
 	expect_quit_datagram(root / "usr/bin/pacecast");
+}
+
+std::string read_file(const std::string &path)
+{
+	std::ifstream in(path);
+	std::stringstream text;
+	text << in.rdbuf();
+	return text.str();
+}
+
+// The version lives in CMake's project(); the manual pages' headers and the
+// changelog's newest section must carry the same one.
+TEST(Version, ManPagesAndChangelogAgreeWithTheProject)
+{
+	for (const char *page : {"burstcast", "pacecast"}) {
+		std::string text = read_file(source_dir + "/man/" + page + ".1");
+		EXPECT_NE(text.find("\"oscsenders " PROJECT_VERSION "\""), std::string::npos) << page;
+	}
+	std::string changelog = read_file(source_dir + "/CHANGELOG.md");
+	auto newest = changelog.find("\n## ");
+	ASSERT_NE(newest, std::string::npos);
+	EXPECT_EQ(changelog.substr(newest + 4, std::string(PROJECT_VERSION).size() + 1), PROJECT_VERSION " ");
 }
 
 class ManPage : public testing::TestWithParam<std::string> {};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench: measures burstcast and pacecast against the limits of their design
 // and prints a Markdown table. It runs everything in a private network
 // namespace with loopback up, so it neither disturbs nor is disturbed by

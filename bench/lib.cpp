@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lib: the OSC library's ceiling. Exactly the two lo_send calls of a
 // streaming cycle, with the values of cycle 0, and nothing else, back to back
 // until it is stopped.

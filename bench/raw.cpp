@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // raw: the system-call limit of sending one message per datagram. Sends the
 // two streaming datagrams of cycle 0, already encoded, with plain sendto()
 // calls to 127.0.0.1:10000, back to back, until it is stopped. With --pace it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one routine behind burstcast and pacecast: it sends a fixed sequence of
 // OSC messages to 127.0.0.1 port 10000, then streams "/jamin" and "/jumbo"
 // for ever, or sends a single "/quit" when asked to.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The datagrams both programs send, byte for byte, as receivers see them.
 #ifndef TESTS_CATALOGUE_HPP
 #define TESTS_CATALOGUE_HPP

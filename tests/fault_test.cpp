@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults a user's machine can produce, on the real programs: no receiver, a
 // receiver that never reads, loopback down with standard output closed,
 // signals, and first arguments that stress the mode test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GoogleTest fixtures for tests that run the programs in a network namespace
 // of their own, so that they neither see nor disturb a receiver that a user
 // runs on port 10000. Loopback starts down there, and every send fails until

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test and benchmark harness: runs the built programs as child processes
 // inside a private network namespace and receives what they send on a real
 // UDP socket bound to 127.0.0.1:10000. Every wait is bounded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both programs under valgrind's memcheck: quit mode, and a second of the
 // stream. No invalid access, no use of uninitialised memory, and no leak but
 // the two handles the programs hold for their whole life.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The routine's decisions without the network: which mode a command line
 // selects, and which values the stream carries around the counter's wrap.
 #include "sender.hpp"

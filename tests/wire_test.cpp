@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both programs, run for real in a private network namespace: what reaches
 // 127.0.0.1:10000, what is printed, and the exit status.
 #include "catalogue.hpp"

@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Run by CPack once it has made the .deb: names the statically linked liblo in
 # the control file and rebuilds the package reproducibly with dpkg-deb, every
-# file dated SOURCE_DATE_EPOCH (the last commit's time when it is unset) and
-# owned by root.
+# file dated SOURCE_DATE_EPOCH (the last commit's time when it is unset),
+# owned by root, and with the modes Debian expects whatever the builder's
+# umask: folders and programs 0755, every other file 0644.
 set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 if(epoch STREQUAL "")
   execute_process(
@@ -20,6 +21,13 @@ foreach(deb ${CPACK_PACKAGE_FILES})
     file(WRITE ${tree}/DEBIAN/control
         "${control}\nBuilt-Using: ${CPACK_OSCSENDERS_BUILT_USING}\n")
   endif()
+  file(CHMOD_RECURSE ${tree}
+      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+      DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+          GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(GLOB programs ${tree}/usr/bin/*)
+  file(CHMOD ${programs}
+      PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(env "")
   if(epoch)
     execute_process(

@@ -61,7 +61,7 @@ private:
 	int fd_;
 };
 
-enum class Stdout { pipe, closed };
+enum class Stdout : std::uint8_t { pipe, closed };
 
 struct Options {
 	Stdout out = Stdout::pipe;

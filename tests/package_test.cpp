@@ -21,6 +21,7 @@ namespace {
 
 const std::string build_dir = BUILD_DIR;
 const std::string source_dir = SOURCE_DIR;
+const std::string version = PROJECT_VERSION;
 
 // A scratch folder, removed with everything in it.
 class Scratch {
@@ -78,53 +79,84 @@ void expect_quit_datagram(const fs::path &program)
 	Child prog(program.string(), {"-q"});
 	EXPECT_EQ(prog.wait(5s), 0) << prog.read_err(1s);
 	auto got = rx.next(1s);
-	ASSERT_TRUE(got) << program;
+	if (!got)
+		FAIL() << program << " sent nothing";
 	EXPECT_EQ(got->bytes, catalogue::quit);
 }
 
-TEST(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
-{
+// The Debian package, made from this build into a scratch folder.
+class Package : public testing::Test {
+protected:
+	void SetUp() override
+	{
 #if SANITIZED
-	// Stripped, the programs lose the names the leak checker's
-	// suppressions match; packages come from the optimised build.
-	GTEST_SKIP() << "packages are made from the optimised build";
+		// Stripped, the programs lose the names the leak checker's
+		// suppressions match; packages come from the optimised build.
+		GTEST_SKIP() << "packages are made from the optimised build";
 #endif
-	Scratch dir;
-	std::string out = shell("cd " + dir.path().string() + " && cpack -G DEB -B " + dir.path().string() +
-	    " --config " + build_dir + "/CPackConfig.cmake", 120);
-	fs::path deb;
-	for (const auto &entry : fs::directory_iterator(dir.path()))
-		if (entry.path().extension() == ".deb")
-			deb = entry.path();
-	ASSERT_FALSE(deb.empty()) << out;
+		std::string out = shell("cd " + dir_.path().string() + " && cpack -G DEB -B " + dir_.path().string() +
+		    " --config " + build_dir + "/CPackConfig.cmake", 120);
+		for (const auto &entry : fs::directory_iterator(dir_.path()))
+			if (entry.path().extension() == ".deb")
+				deb_ = entry.path().string();
+		ASSERT_FALSE(deb_.empty()) << out;
+	}
+	std::string field(const std::string &name) const { return shell("dpkg-deb -f " + deb_ + " " + name); }
 
-	// lintian, as Debian would run it: no error and no warning.
-	std::string lint = shell("lintian --fail-on error,warning " +
-	    deb.string() + "; echo status $?", 300);
-	EXPECT_NE(lint.find("status 0\n"), std::string::npos) << lint;
+	Scratch dir_;
+	std::string deb_;
+};
 
+TEST_F(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
+{
 	// burstcast embeds liblo: the package names the liblo it was built from.
-	std::string built_using = shell("dpkg-deb -f " + deb.string() + " Built-Using");
+	std::string built_using = field("Built-Using");
 	if (BURSTCAST_STATIC)
 		EXPECT_EQ(built_using.rfind("liblo (= ", 0), 0U) << built_using;
 	else
 		EXPECT_EQ(built_using, "") << built_using;
 
-	std::string depends = shell("dpkg-deb -f " + deb.string() + " Depends");
+	std::string depends = field("Depends");
 	EXPECT_NE(depends.find("liblo7"), std::string::npos) << depends;
 	EXPECT_NE(depends.find("libc6"), std::string::npos) << depends;
-	EXPECT_NE(shell("dpkg-deb -f " + deb.string() + " Maintainer"), "");
-	std::string description = shell("dpkg-deb -f " + deb.string() + " Description");
+	EXPECT_NE(field("Maintainer"), "");
+	std::string description = field("Description");
 	EXPECT_GT(std::count(description.begin(), description.end(), '\n'), 3) << description;
-	EXPECT_EQ(shell("dpkg-deb -f " + deb.string() + " Version"), PROJECT_VERSION "\n");
+	EXPECT_EQ(field("Version"), version + "\n");
 
-	fs::path root = dir.path() / "root";
-	std::string unpacked = shell("dpkg-deb -x " + deb.string() + " " + root.string());
+	fs::path root = dir_.path() / "root";
+	std::string unpacked = shell("dpkg-deb -x " + deb_ + " " + root.string());
 	expect_installed(root / "usr", unpacked);
 	for (const char *doc : {"usr/share/doc/oscsenders/copyright", "usr/share/doc/oscsenders/changelog.gz"})
 		EXPECT_TRUE(fs::is_regular_file(root / doc)) << doc << "\n" << unpacked;
 	expect_quit_datagram(root / "usr/bin/burstcast");
 	expect_quit_datagram(root / "usr/bin/pacecast");
+}
+
+// Whatever the builder's umask: folders and programs 0755, all else 0644.
+TEST_F(Package, ModesIgnoreTheUmask)
+{
+	std::istringstream listing(shell("dpkg-deb -c " + deb_));
+	int entries = 0;
+	for (std::string line; std::getline(listing, line); entries++) {
+		std::string mode = line.substr(0, 10);
+		if (mode[0] == 'd')
+			EXPECT_EQ(mode, "drwxr-xr-x") << line;
+		else if (line.find(" ./usr/bin/") != std::string::npos)
+			EXPECT_EQ(mode, "-rwxr-xr-x") << line;
+		else
+			EXPECT_EQ(mode, "-rw-r--r--") << line;
+	}
+	EXPECT_GT(entries, 10);
+}
+
+// lintian, as Debian would run it: no error and no warning.
+TEST_F(Package, LintianFindsNoErrorOrWarning)
+{
+	if (std::string(LINTIAN).empty())
+		GTEST_SKIP() << "lintian is not installed (scripts/setup installs it)";
+	std::string lint = shell(std::string(LINTIAN) + " --fail-on error,warning " + deb_ + "; echo status $?", 300);
+	EXPECT_NE(lint.find("status 0\n"), std::string::npos) << lint;
 }
 
 std::string read_file(const std::string &path)
@@ -141,12 +173,12 @@ TEST(Version, ManPagesAndChangelogAgreeWithTheProject)
 {
 	for (const char *page : {"burstcast", "pacecast"}) {
 		std::string text = read_file(source_dir + "/man/" + page + ".1");
-		EXPECT_NE(text.find("\"oscsenders " PROJECT_VERSION "\""), std::string::npos) << page;
+		EXPECT_NE(text.find("\"oscsenders " + version + "\""), std::string::npos) << page;
 	}
 	std::string changelog = read_file(source_dir + "/CHANGELOG.md");
 	auto newest = changelog.find("\n## ");
 	ASSERT_NE(newest, std::string::npos);
-	EXPECT_EQ(changelog.substr(newest + 4, std::string(PROJECT_VERSION).size() + 1), PROJECT_VERSION " ");
+	EXPECT_EQ(changelog.substr(newest + 4, version.size() + 1), version + " ");
 }
 
 class ManPage : public testing::TestWithParam<std::string> {};
@@ -155,7 +187,7 @@ TEST_P(ManPage, RendersWithoutWarnings)
 {
 	std::string page = source_dir + "/man/" + GetParam() + ".1";
 	ASSERT_TRUE(fs::is_regular_file(page));
-	EXPECT_EQ(shell("groff -man -ww -z " + page), "");
+	// As man(1) renders the pages: through tbl, for their tables.
 	EXPECT_EQ(shell("groff -t -man -ww -z " + page), "");
 	std::string text = shell("MANWIDTH=80 man --warnings -l " + page + " 2>&1 >/dev/null");
 	EXPECT_EQ(text, "");

@@ -6,6 +6,7 @@
 #include "harness.hpp"
 #include "fixtures.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -51,12 +52,62 @@ TEST_P(Hardening, PieWithFullRelroAndNoExecutableStack)
 	EXPECT_NE(dynamic.find("BIND_NOW"), std::string::npos) << dynamic;
 }
 
+// Whether an object, or every member of an archive, carries the x86
+// control-flow properties that -fcf-protection gives: IBT and SHSTK.
+bool carries_ibt_and_shstk(const std::string &file)
+{
+	std::string notes = shell("readelf -nW " + file);
+	auto count = [&notes](const std::string &what) {
+		std::size_t n = 0;
+		for (std::size_t at = 0; (at = notes.find(what, at)) != std::string::npos; at += what.size())
+			n++;
+		return n;
+	};
+	std::size_t members = std::max<std::size_t>(count("\nFile: "), 1);
+	return count("x86 feature: IBT, SHSTK") == members;
+}
+
+// A program carries the properties only when everything linked into it
+// does; Debian's C library start files, for one, carry none.
+TEST_P(Hardening, CarriesIbtAndShstkWhereEverythingLinkedInDoes)
+{
+#if !CF_PROTECTION
+	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
+#endif
+	std::string start = shell(CXX " -print-file-name=Scrt1.o");
+	start.erase(start.find_last_not_of('\n') + 1);
+	if (!carries_ibt_and_shstk(start))
+		GTEST_SKIP() << "the C library's start file " << start
+		             << " carries no IBT and SHSTK properties, so no program linked with it can";
+	if (GetParam() == burstcast && BURSTCAST_STATIC && !carries_ibt_and_shstk(LIBLO_STATIC))
+		GTEST_SKIP() << "the static " LIBLO_STATIC " carries no IBT and SHSTK properties";
+	EXPECT_NE(shell("readelf -nW " + GetParam()).find("x86 feature: IBT, SHSTK"), std::string::npos);
+}
+
 INSTANTIATE_FOR_BOTH_PROGRAMS(Hardening);
 
-// The programs' own printing, read from the sender library's object code
-// (burstcast's static OSC library brings fortified calls of its own, which
-// would hide an unfortified one of ours in the linked program).
-TEST(Fortify, TheProgramsOwnPrintingIsFortified)
+// The project's own code, read from the sender library's object code:
+// burstcast's static OSC library brings hardened code of its own, which
+// would hide unhardened code of ours in the linked program.
+TEST(OwnCode, HasTheStackProtector)
+{
+#if !STACK_PROTECTOR
+	GTEST_SKIP() << "this compiler does not take -fstack-protector-strong";
+#endif
+	std::string undefined = shell(NM " -u " SENDER_LIBRARY);
+	EXPECT_NE(undefined.find(" __stack_chk_fail\n"), std::string::npos) << undefined;
+}
+
+TEST(OwnCode, CarriesIbtAndShstk)
+{
+#if !CF_PROTECTION
+	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
+#endif
+	EXPECT_TRUE(carries_ibt_and_shstk(SENDER_LIBRARY)) << shell("readelf -nW " SENDER_LIBRARY);
+}
+
+// The programs' own printing is fortified.
+TEST(OwnCode, PrintingIsFortified)
 {
 #if SANITIZED
 	GTEST_SKIP() << "the sanitizer build is not fortified";

@@ -37,6 +37,10 @@ TEST(Mode, EverythingElseIsNormal)
 	EXPECT_FALSE(quit({""}));
 	EXPECT_FALSE(quit({"--help"}));
 	EXPECT_FALSE(quit({"x", "-q"}));
+	// 'q' second is not enough: the first character must be '-'.
+	EXPECT_FALSE(quit({"xq"}));
+	EXPECT_FALSE(quit({"qq"}));
+	EXPECT_FALSE(quit({"+q"}));
 }
 
 // One message of the stream, as the loop would hand it to the OSC library.

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// Paths a working OSC library rarely takes, on the programs' own code:
+// pacecast as shipped, with a stand-in for the calls preloaded, and test-only
+// builds of burstcast, whose library calls are wrapped at link time.
+// - No handle: the program names the call on standard error, exits 1 and
+//   sends nothing.
+// - A failed send: the error line carries the library's error number and
+//   text for the destination, not errno's.
+#include "harness.hpp"
+#include "fixtures.hpp"
+
+#include <cstdlib>
+#include <ostream>
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Case {
+	const char *name;     // the program, as its line names it
+	const char *call;     // the call that yields no handle, if any
+	const char *path;     // what runs
+	const char *preload;  // the stand-in to preload, if any
+};
+
+void PrintTo(const Case &c, std::ostream *os)
+{
+	*os << c.name << " with " << (c.preload != nullptr ? c.preload : c.path);
+}
+
+std::string case_name(const testing::TestParamInfo<Case> &p)
+{
+	return std::string(p.param.name) + (p.param.call != nullptr ? std::string("_") + p.param.call : "");
+}
+
+// Runs a case's program, with its stand-in preloaded when it has one.
+class StandIn : public testing::TestWithParam<Case> {
+protected:
+	void SetUp() override { SKIP_WITHOUT_PRIVATE_NET(); }
+
+	static Options options(const Case &c)
+	{
+		Options o;
+		if (c.preload != nullptr)
+			o.before_exec = [preload = c.preload] {
+				setenv("LD_PRELOAD", preload, 1);
+				// AddressSanitizer wants its own library loaded first.
+				setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+			};
+		return o;
+	}
+};
+
+const Case no_handle[] = {
+    {"burstcast", "lo_blob_new", BURSTCAST_NO_BLOB, nullptr},
+    {"burstcast", "lo_address_new", BURSTCAST_NO_ADDRESS, nullptr},
+    {"pacecast", "lo_blob_new", PACECAST_PATH, PRELOAD_NO_BLOB},
+    {"pacecast", "lo_address_new", PACECAST_PATH, PRELOAD_NO_ADDRESS},
+};
+
+class NoHandle : public StandIn {};
+
+TEST_P(NoHandle, NamesTheCallExitsOneAndSendsNothing)
+{
+	const Case &c = GetParam();
+	set_loopback(true);
+	Receiver rx;
+	for (const std::vector<std::string> &args : {std::vector<std::string>{}, {"-q"}}) {
+		Child prog(c.path, args, options(c));
+		EXPECT_EQ(prog.wait(5s), 1);
+		EXPECT_EQ(prog.read_err(1s), std::string(c.name) + ": " + c.call + " failed\n");
+		EXPECT_EQ(prog.read_out(1s), "");
+	}
+	EXPECT_FALSE(rx.next(200ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, NoHandle, testing::ValuesIn(no_handle), case_name);
+
+// The library's error, marked by the stand-in; a failed send with loopback
+// down leaves errno at 101, "Network is unreachable".
+const Case errors[] = {
+    {"burstcast", nullptr, BURSTCAST_ERRORS, nullptr},
+    {"pacecast", nullptr, PACECAST_PATH, PRELOAD_ERRORS},
+};
+const std::string marked = "OSC error 1101: stand-in: Network is unreachable\n";
+
+class ErrorLine : public StandIn {};
+
+TEST_P(ErrorLine, CarriesTheLibrarysNumberAndText)
+{
+	const Case &c = GetParam();
+	Child quit(c.path, {"-q"}, options(c));
+	EXPECT_EQ(quit.wait(5s), 0);
+	EXPECT_EQ(quit.read_out(1s), marked);
+
+	Child prog(c.path, {}, options(c));
+	EXPECT_EQ(prog.read_out(5s, true), marked);
+	EXPECT_TRUE(prog.running());
+	EXPECT_EQ(prog.read_err(0ms), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ErrorLine, testing::ValuesIn(errors), case_name);
+
+} // namespace

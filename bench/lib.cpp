@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// lib: the OSC library's ceiling. Exactly the two lo_send calls of a
-// streaming cycle, with the values of cycle 0, and nothing else, back to back
-// until it is stopped. With --pace it sleeps 100 ms after each pair: the
-// least CPU a paced cycle costs through the library.
+// lib, lib_shared: the OSC library's ceiling, linked as burstcast and as
+// pacecast link it. Exactly the two lo_send calls of a streaming cycle, with
+// the values of cycle 0, and nothing else, back to back until it is stopped.
+// With --pace it sleeps 100 ms after each pair: the least CPU a paced cycle
+// costs through the library.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
 	bool pace = argc > 1 && std::strcmp(argv[1], "--pace") == 0;
 	lo_address dest = lo_address_new("127.0.0.1", "10000");
 	if (dest == nullptr) {
-		static_cast<void>(std::fputs("lib: lo_address_new failed\n", stderr));
+		static_cast<void>(std::fprintf(stderr, "%s: lo_address_new failed\n", argv[0]));
 		return 1;
 	}
 	for (;;) {

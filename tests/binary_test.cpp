@@ -23,6 +23,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// The build's tools and files.
+const std::string sender_library = SENDER_LIBRARY;
+const std::string nm = NM;
+const std::string cxx = CXX;
+const std::string liblo_static = LIBLO_STATIC;
 
 std::string needed(const std::string &program)
 {
@@ -74,13 +79,13 @@ TEST_P(Hardening, CarriesIbtAndShstkWhereEverythingLinkedInDoes)
 #if !CF_PROTECTION
 	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
 #endif
-	std::string start = shell(CXX " -print-file-name=Scrt1.o");
+	std::string start = shell(cxx + " -print-file-name=Scrt1.o");
 	start.erase(start.find_last_not_of('\n') + 1);
 	if (!carries_ibt_and_shstk(start))
 		GTEST_SKIP() << "the C library's start file " << start
 		             << " carries no IBT and SHSTK properties, so no program linked with it can";
-	if (GetParam() == burstcast && BURSTCAST_STATIC && !carries_ibt_and_shstk(LIBLO_STATIC))
-		GTEST_SKIP() << "the static " LIBLO_STATIC " carries no IBT and SHSTK properties";
+	if (GetParam() == burstcast && BURSTCAST_STATIC && !carries_ibt_and_shstk(liblo_static))
+		GTEST_SKIP() << "the static " << liblo_static << " carries no IBT and SHSTK properties";
 	EXPECT_NE(shell("readelf -nW " + GetParam()).find("x86 feature: IBT, SHSTK"), std::string::npos);
 }
 
@@ -94,7 +99,7 @@ TEST(OwnCode, HasTheStackProtector)
 #if !STACK_PROTECTOR
 	GTEST_SKIP() << "this compiler does not take -fstack-protector-strong";
 #endif
-	std::string undefined = shell(NM " -u " SENDER_LIBRARY);
+	std::string undefined = shell(nm + " -u " + sender_library);
 	EXPECT_NE(undefined.find(" __stack_chk_fail\n"), std::string::npos) << undefined;
 }
 
@@ -103,7 +108,7 @@ TEST(OwnCode, CarriesIbtAndShstk)
 #if !CF_PROTECTION
 	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
 #endif
-	EXPECT_TRUE(carries_ibt_and_shstk(SENDER_LIBRARY)) << shell("readelf -nW " SENDER_LIBRARY);
+	EXPECT_TRUE(carries_ibt_and_shstk(sender_library)) << shell("readelf -nW " + sender_library);
 }
 
 // The programs' own printing is fortified.
@@ -115,7 +120,7 @@ TEST(OwnCode, PrintingIsFortified)
 	GTEST_SKIP() << "glibc fortifies printf only for GCC: its checking wrappers for variadic "
 	                "functions need __builtin_va_arg_pack, which Clang lacks";
 #endif
-	std::string undefined = shell(NM " -u " SENDER_LIBRARY);
+	std::string undefined = shell(nm + " -u " + sender_library);
 	EXPECT_NE(undefined.find(" __printf_chk\n"), std::string::npos) << undefined;
 	EXPECT_NE(undefined.find(" __fprintf_chk\n"), std::string::npos) << undefined;
 	for (const char *plain : {" printf\n", " fprintf\n", " sprintf\n", " vprintf\n", " vfprintf\n"})

@@ -3,6 +3,7 @@
 // manual pages, and the one version they all carry.
 #include "catalogue.hpp"
 #include "harness.hpp"
+#include "fixtures.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -71,9 +72,7 @@ TEST(Install, Destdir)
 // Both programs from an unpacked package, each sending its quit datagram.
 void expect_quit_datagram(const fs::path &program)
 {
-	std::string why = enter_private_net();
-	if (!why.empty())
-		GTEST_SKIP() << why;
+	ENTER_PRIVATE_NET();
 	set_loopback(true);
 	Receiver rx;
 	Child prog(program.string(), {"-q"});

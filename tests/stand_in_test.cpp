@@ -39,7 +39,7 @@ std::string case_name(const testing::TestParamInfo<Case> &p)
 // Runs a case's program, with its stand-in preloaded when it has one.
 class StandIn : public testing::TestWithParam<Case> {
 protected:
-	void SetUp() override { SKIP_WITHOUT_PRIVATE_NET(); }
+	void SetUp() override { ENTER_PRIVATE_NET(); }
 
 	static Options options(const Case &c)
 	{

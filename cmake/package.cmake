@@ -1,16 +1,36 @@
 # SPDX-License-Identifier: MIT
-# One Debian package with both programs, their manual pages, the copyright
-# file and the changelog:
+# The copyright file and the changelog, installed with the programs, and one
+# Debian package with both programs, their manual pages and those two files:
 #   cmake --build --preset default && cpack --preset default
 # The package is reproducible: its file times are SOURCE_DATE_EPOCH (from the
 # last commit when unset), its entries sorted and owned by root.
 include(GNUInstallDirs)
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME oscsenders)
-set(CPACK_PACKAGE_VENDOR "oscsenders developers")
+
 # The maintainer field; a packager sets their own with -DCPACK_PACKAGE_CONTACT=...
 set(CPACK_PACKAGE_CONTACT "oscsenders developers <oscsenders@example.org>"
     CACHE STRING "Maintainer of the Debian package")
+
+# The copyright file and the changelog, where Debian looks for them.
+set(docdir ${CMAKE_INSTALL_DATADIR}/doc/oscsenders)
+add_custom_command(OUTPUT changelog.gz
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUTPUT=changelog
+        -DPACKAGE=oscsenders -DMAINTAINER=${CPACK_PACKAGE_CONTACT}
+        -P ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
+    COMMAND gzip -9n -f changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
+    COMMENT "Writing the changelog"
+    VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb-copyright DESTINATION ${docdir} RENAME copyright)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
+
+if(CMAKE_VERSION VERSION_LESS 3.19)
+  message(STATUS "package: the Debian package needs CMake 3.19 or later, and this is ${CMAKE_VERSION}; the programs and their pages build and install without it")
+  return()
+endif()
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME oscsenders)
+set(CPACK_PACKAGE_VENDOR "oscsenders developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "OSC test senders: burstcast (load) and pacecast (steady signal)")
 # The long description; CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -25,20 +45,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
-
-# The copyright file and the changelog, where Debian looks for them.
-set(docdir ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
-add_custom_command(OUTPUT changelog.gz
-    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUTPUT=changelog
-        -DPACKAGE=${CPACK_PACKAGE_NAME} -DMAINTAINER=${CPACK_PACKAGE_CONTACT}
-        -P ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
-    COMMAND gzip -9n -f changelog
-    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/deb-changelog.cmake
-    COMMENT "Writing the changelog"
-    VERBATIM)
-add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
-install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb-copyright DESTINATION ${docdir} RENAME copyright)
-install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
 
 # burstcast carries liblo inside it: the package names the exact liblo
 # source it was built from, as the build machine's dpkg knows it, so that

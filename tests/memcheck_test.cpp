@@ -65,21 +65,39 @@ TEST_P(Memcheck, QuitMode)
 	EXPECT_EQ(got->bytes, catalogue::quit);
 }
 
+// Blocks of one kind of leak ("definitely", "indirectly", "possibly") in
+// valgrind's summary; none when it found none.
+long lost_blocks(const std::string &log, const std::string &kind)
+{
+	auto at = log.find(kind + " lost: ");
+	if (at == std::string::npos)
+		return 0;
+	auto in = log.find(" in ", at);
+	return std::stol(log.substr(in + 4));
+}
+
 TEST_P(Memcheck, OneSecondOfTheStream)
 {
 	Receiver rx;
-	// Stopped by a signal, a program still holds the message it was
-	// sending: reachable, not lost, so only lost memory counts here.
-	Child prog(VALGRIND, valgrind({}, "definite,indirect,possible"));
+	// Leaks do not count as errors here: they are counted below.
+	Child prog(VALGRIND, valgrind({}, "none"));
 	ASSERT_TRUE(rx.next(60s)) << log(); // started: the timing begins here
 	std::this_thread::sleep_for(1s);
 	EXPECT_TRUE(prog.running());
 	prog.signal(SIGTERM);
 	EXPECT_EQ(prog.wait(60s), 128 + SIGTERM);
 	// Killed by a signal, valgrind has no exit code of its own to give: its
-	// summary says whether it found anything.
+	// summary says whether it found an invalid access or read.
 	std::string text = log();
 	EXPECT_NE(text.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos) << text;
+	ASSERT_TRUE(text.find("LEAK SUMMARY:") != std::string::npos ||
+	    text.find("no leaks are possible") != std::string::npos) << text;
+	// The signal can land while the library frees the message it has just
+	// sent, with the last pointer to it gone: that one message (its block
+	// and the two it holds) may count as lost. A leak of the stream grows
+	// with every cycle, ten or more in this second.
+	EXPECT_LE(lost_blocks(text, "definitely"), 1) << text;
+	EXPECT_LE(lost_blocks(text, "indirectly") + lost_blocks(text, "possibly"), 2) << text;
 }
 
 INSTANTIATE_FOR_BOTH_PROGRAMS(Memcheck);

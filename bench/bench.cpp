@@ -9,14 +9,14 @@
 #include "harness.hpp"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <thread>
 #include <poll.h>
 #include <unistd.h>
@@ -29,15 +29,16 @@ using steady = std::chrono::steady_clock;
 
 namespace {
 
-const std::string raw = RAW_PATH;
-const std::string lib = LIB_PATH;
-const std::string lib_shared = LIB_SHARED_PATH;
+const std::string raw = build::raw_path;
+const std::string lib = build::lib_path;
+const std::string lib_shared = build::lib_shared_path;
 
 struct Plan {
 	int rounds;              // interleaved send-rate rounds
 	double round_seconds;    // length of each
 	double deliver_seconds;  // the fast receiver's window
-	double callgrind_seconds;
+	double callgrind_seconds; // burstcast's run
+	double paced_callgrind_seconds; // pacecast's short run; its long one is 4 times as long
 	long burst_datagrams;    // burstcast's memory run
 	int pace_cycles;         // pacecast's cadence and memory run
 	int cpu_rounds;          // interleaved paced CPU rounds
@@ -46,8 +47,8 @@ struct Plan {
 	int signal_runs;
 };
 
-const Plan full{9, 2.0, 5.0, 3.0, 10'000'000, 600, 7, 50, 200, 20};
-const Plan smoke{1, 0.3, 0.3, 0.3, 100'000, 6, 1, 3, 10, 2};
+const Plan full{9, 2.0, 5.0, 3.0, 1.0, 10'000'000, 600, 7, 50, 200, 20};
+const Plan smoke{1, 0.3, 0.3, 0.3, 0.3, 100'000, 6, 1, 3, 10, 2};
 
 double seconds_since(steady::time_point t)
 {
@@ -177,15 +178,24 @@ Delivery deliver(double seconds)
 	return {sent / elapsed, static_cast<double>(r1 - r0) / elapsed, sent > 0 ? dropped / sent : 0};
 }
 
-// User-space instructions per datagram, counted by callgrind inside
-// `function` (the sending loop) over a run of about `seconds`.
-double instructions_per_datagram(const std::string &program, const std::string &function, double seconds)
+// User-space instructions that callgrind counts inside `function` (the
+// sending loop) over a run of about `seconds` from the first datagram, and
+// the datagrams sent meanwhile.
+struct Count {
+	double instructions;
+	double datagrams;
+};
+
+Count callgrind(const std::string &program, const std::vector<std::string> &args, const std::string &function,
+    double seconds)
 {
 	std::string out = "/tmp/bench.callgrind." + std::to_string(getpid());
 	Receiver rx(1);
 	long before = out_datagrams();
-	Child prog(VALGRIND, {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
-	    "--toggle-collect=" + function, program});
+	std::vector<std::string> all = {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
+	    "--toggle-collect=" + function, program};
+	all.insert(all.end(), args.begin(), args.end());
+	Child prog(build::valgrind, all);
 	// valgrind takes a while to start: time the run from the first datagram.
 	auto deadline = steady::now() + std::chrono::seconds(60);
 	while (out_datagrams() == before && steady::now() < deadline)
@@ -193,16 +203,29 @@ double instructions_per_datagram(const std::string &program, const std::string &
 	sleep_seconds(seconds);
 	prog.signal(SIGTERM);
 	prog.wait(60s);
-	long datagrams = out_datagrams() - before;
+	Count c{0, static_cast<double>(out_datagrams() - before)};
 
 	std::ifstream in(out);
 	std::string line;
-	double instructions = 0;
 	while (std::getline(in, line))
 		if (line.rfind("totals: ", 0) == 0 || line.rfind("summary: ", 0) == 0)
-			instructions = std::stod(line.substr(line.find(' ') + 1));
+			c.instructions = std::stod(line.substr(line.find(' ') + 1));
 	std::remove(out.c_str());
-	return datagrams > 0 ? instructions / static_cast<double>(datagrams) : 0;
+	if (c.datagrams == 0 || c.instructions == 0)
+		throw std::runtime_error("callgrind counted nothing in " + program);
+	return c;
+}
+
+// Instructions per cycle of a paced sender: the difference of a short and a
+// long run, so that what a run spends once (start-up, the fixed messages,
+// the first send's socket) drops out. A run is stopped in its pause, between
+// cycles, so both counts end on a whole cycle.
+double paced_instructions_per_cycle(const std::string &program, const std::vector<std::string> &args,
+    const std::string &function, double seconds)
+{
+	Count short_run = callgrind(program, args, function, seconds);
+	Count long_run = callgrind(program, args, function, 4 * seconds);
+	return (long_run.instructions - short_run.instructions) / (long_run.datagrams - short_run.datagrams) * 2;
 }
 
 struct Cadence {
@@ -330,21 +353,195 @@ std::string machine()
 	return std::to_string(std::thread::hardware_concurrency()) + " cores (" + model + "), Linux " + u.release;
 }
 
-struct Table {
-	bool judge; // false in a smoke run, whose figures mean nothing
-	std::vector<std::string> rows;
-	std::vector<std::string> missed;
+// A judged target, written once: the row's text and its verdict both come
+// from it.
+struct Target {
+	std::string relation; // "<=", "<", "growth <" or "within"
+	double bound;
+	std::string unit;
 
-	void row(const std::string &what, const std::string &value, const std::string &target = "", int met = -1)
+	std::string text() const { return relation + " " + fixed(bound, 0) + unit; }
+	bool met(double v) const
 	{
-		if (!judge)
-			met = -1;
-		std::string verdict = met < 0 ? "" : met ? "met" : "**missed**";
-		rows.push_back("| " + what + " | " + value + " | " + target + " | " + verdict + " |");
-		if (met == 0)
-			missed.push_back(what);
+		if (relation == "within")
+			return std::fabs(v) <= bound;
+		return relation.back() == '=' ? v <= bound : v < bound;
 	}
 };
+
+// The results, as rows: measured first, rendered once all are in.
+struct Report {
+	struct Row {
+		std::string what, value, column;
+		std::optional<Target> target;
+		double judged;
+	};
+	std::vector<Row> rows;
+
+	// A row that is only reported; `note` stands in the target column.
+	void add(const std::string &what, const std::string &value, const std::string &note = "report")
+	{
+		rows.push_back({what, value, note, std::nullopt, 0});
+	}
+	// A row that `target` judges by the figure `judged`.
+	void add(const std::string &what, const std::string &value, const Target &target, double judged)
+	{
+		rows.push_back({what, value, target.text(), target, judged});
+	}
+	// Prints the table, judged unless it is a smoke run, whose figures mean
+	// nothing. Returns the exit status: 2 when a target was missed.
+	int render(bool judge, const std::string &title) const
+	{
+		std::printf("%s\n\n| Measure | Value | Target | |\n|---|---|---|---|\n", title.c_str());
+		int missed = 0;
+		for (const Row &r : rows) {
+			bool met = !judge || !r.target || r.target->met(r.judged);
+			missed += met ? 0 : 1;
+			const char *verdict = !judge || !r.target ? "" : met ? "met" : "**missed**";
+			std::printf("| %s | %s | %s | %s |\n", r.what.c_str(), r.value.c_str(), r.column.c_str(), verdict);
+		}
+		if (!judge)
+			std::printf("\nSmoke run: too short for its figures to mean anything; no target is judged.\n");
+		else if (missed > 0)
+			std::printf("\nMissed: %d target(s).\n", missed);
+		else
+			std::printf("\nEvery target met.\n");
+		return missed > 0 ? 2 : 0;
+	}
+};
+
+
+// Runs each measurement once a round, in turn, for `rounds` rounds; returns
+// each one's results. The machine's speed drifts over seconds, so ratios are
+// taken within a round.
+std::vector<std::vector<double>> interleaved(const char *what, int rounds,
+    const std::vector<std::function<double()>> &measures)
+{
+	std::vector<std::vector<double>> out(measures.size());
+	for (int r = 0; r < rounds; r++) {
+		std::fprintf(stderr, "bench: %s, round %d of %d\n", what, r + 1, rounds);
+		for (std::size_t m = 0; m < measures.size(); m++)
+			out[m].push_back(measures[m]());
+	}
+	return out;
+}
+
+// The median of the rounds' ratios a / b.
+double median_ratio(const std::vector<double> &a, const std::vector<double> &b)
+{
+	std::vector<double> r;
+	for (std::size_t i = 0; i < a.size(); i++)
+		r.push_back(a[i] / b[i]);
+	return median(r);
+}
+
+// Send rates, burstcast against the library's two sends and the system
+// calls alone.
+void send_rates(const Plan &plan, Report &report)
+{
+	auto rates = interleaved("send rate", plan.rounds, {
+	    [&] { return send_rate(burstcast, plan.round_seconds); },
+	    [&] { return send_rate(lib, plan.round_seconds); },
+	    [&] { return send_rate(raw, plan.round_seconds); }});
+	std::string rounds = std::to_string(plan.rounds) + " interleaved rounds of " + fixed(plan.round_seconds, 1) + " s";
+	report.add("send rate, burstcast (median datagrams/s)", fixed(median(rates[0]), 0), rounds);
+	report.add("send rate, lib: two lo_send calls a cycle", fixed(median(rates[1]), 0), rounds);
+	report.add("send rate, raw: two sendto() calls a cycle", fixed(median(rates[2]), 0), rounds);
+	report.add("burstcast / lib (median of the rounds' ratios)", fixed(median_ratio(rates[0], rates[1]), 3));
+	report.add("burstcast / raw (median of the rounds' ratios)", fixed(median_ratio(rates[0], rates[2]), 3),
+	    "report (about 0.85 to 0.93)");
+}
+
+void delivery(const Plan &plan, Report &report)
+{
+	std::fprintf(stderr, "bench: delivery to a fast receiver\n");
+	Delivery d = deliver(plan.deliver_seconds);
+	report.add("burstcast to a fast receiver: sent / received (datagrams/s)",
+	    fixed(d.sent_rate, 0) + " / " + fixed(d.received_rate, 0));
+	report.add("dropped by the kernel (receive buffer full)", fixed(d.dropped_share * 100, 1) + " %");
+}
+
+// Instructions, which callgrind counts the same whatever else the machine
+// does: each program's own cost above the library's.
+void instructions(const Plan &plan, Report &report)
+{
+	if (std::string(build::valgrind).empty()) {
+		std::fprintf(stderr, "bench: valgrind is not installed: instructions are not counted\n");
+		return;
+	}
+	std::fprintf(stderr, "bench: instructions (callgrind)\n");
+	Count burst = callgrind(burstcast, {}, "sender::run*", plan.callgrind_seconds);
+	Count base = callgrind(lib, {}, "main", plan.callgrind_seconds);
+	double ipd_burst = burst.instructions / burst.datagrams;
+	double ipd_lib = base.instructions / base.datagrams;
+	double excess = (ipd_burst / ipd_lib - 1) * 100;
+	report.add("instructions per datagram, burstcast / lib", fixed(ipd_burst, 0) + " / " + fixed(ipd_lib, 0));
+	report.add("burstcast's instructions above lib's", fixed(excess, 2) + " %", {"within", 2, " %"}, excess);
+
+	double ipc_pace = paced_instructions_per_cycle(pacecast, {}, "sender::run*", plan.paced_callgrind_seconds);
+	double ipc_lib = paced_instructions_per_cycle(lib_shared, {"--pace"}, "main", plan.paced_callgrind_seconds);
+	double paced_excess = (ipc_pace / ipc_lib - 1) * 100;
+	report.add("instructions per cycle, pacecast / lib_shared --pace", fixed(ipc_pace, 0) + " / " + fixed(ipc_lib, 0));
+	report.add("pacecast's instructions above lib_shared --pace's", fixed(paced_excess, 2) + " %",
+	    {"within", 2, " %"}, paced_excess);
+}
+
+// A program's memory at the start and after a run: all that is resident,
+// reported, and the private part, whose growth is judged.
+void memory_rows(Report &report, const std::string &program, const std::string &after, Memory start, Memory end)
+{
+	report.add(program + " RSS: start /" + after, std::to_string(start.rss_kib) + " / " + std::to_string(end.rss_kib));
+	report.add(program + " private memory: start /" + after,
+	    std::to_string(start.anon_kib) + " / " + std::to_string(end.anon_kib), {"growth <", 4, " KiB"},
+	    static_cast<double>(end.anon_kib - start.anon_kib));
+}
+
+// pacecast's period, its CPU per cycle beside its baselines', and its memory.
+void cadence(const Plan &plan, Report &report)
+{
+	std::fprintf(stderr, "bench: pacecast, %d cycles\n", plan.pace_cycles);
+	Cadence c = pace(plan.pace_cycles);
+	double period = median(c.periods_ms);
+	report.add("pacecast period, median (ms)", fixed(period, 2), {"<=", 101, ""}, period);
+	report.add("pacecast period, p99 (ms)", fixed(percentile(c.periods_ms, 99), 2));
+	report.add("pacecast period, max (ms)", fixed(*std::max_element(c.periods_ms.begin(), c.periods_ms.end()), 2));
+
+	// lib_shared --pace is the same two lo_send calls and sleep through the
+	// shared library, as pacecast links it, and nothing else; raw --pace is
+	// the system calls alone.
+	auto cpu = interleaved("paced CPU", plan.cpu_rounds, {
+	    [&] { return paced_cpu_us(pacecast, {}, plan.cpu_cycles); },
+	    [&] { return paced_cpu_us(lib_shared, {"--pace"}, plan.cpu_cycles); },
+	    [&] { return paced_cpu_us(raw, {"--pace"}, plan.cpu_cycles); }});
+	std::string rounds = std::to_string(plan.cpu_rounds) + " interleaved rounds of " +
+	    std::to_string(plan.cpu_cycles) + " cycles";
+	report.add("pacecast CPU per cycle (median us)", fixed(median(cpu[0]), 1), rounds);
+	report.add("lib_shared --pace CPU per cycle: the library's own (median us)", fixed(median(cpu[1]), 1), rounds);
+	report.add("pacecast / lib_shared --pace (median of the rounds' ratios)", fixed(median_ratio(cpu[0], cpu[1]), 3));
+	report.add("raw --pace CPU per cycle: the system calls alone (median us)", fixed(median(cpu[2]), 1), rounds);
+	report.add("pacecast / raw --pace (median of the rounds' ratios)", fixed(median_ratio(cpu[0], cpu[2]), 3));
+	memory_rows(report, "pacecast", " after " + std::to_string(plan.pace_cycles) + " cycles (KiB)", c.start, c.end);
+}
+
+void burstcast_memory(const Plan &plan, Report &report)
+{
+	std::fprintf(stderr, "bench: burstcast memory, %ld datagrams\n", plan.burst_datagrams);
+	auto [start, end] = burst_memory(plan.burst_datagrams);
+	memory_rows(report, "burstcast", " after " + std::to_string(plan.burst_datagrams) + " datagrams (KiB)", start, end);
+}
+
+void start_and_stop(const Plan &plan, Report &report)
+{
+	std::fprintf(stderr, "bench: start-up and signals\n");
+	std::string runs = "report, " + std::to_string(plan.startup_runs) + " runs";
+	report.add("start-up, burstcast -q (median ms)", fixed(startup_ms(burstcast, plan.startup_runs), 2), runs);
+	report.add("start-up, pacecast -q (median ms)", fixed(startup_ms(pacecast, plan.startup_runs), 2), runs);
+	double burst = signal_ms(burstcast, plan.signal_runs);
+	double paced = signal_ms(pacecast, plan.signal_runs);
+	report.add("SIGINT/SIGTERM to exit, burstcast (max ms)", fixed(burst, 2), {"<", 100, ""}, burst);
+	report.add("SIGINT/SIGTERM to exit, pacecast in its pause (max ms)", fixed(paced, 2), {"<", 100, ""},
+	    paced);
+}
 
 } // namespace
 
@@ -360,120 +557,17 @@ int main(int argc, char *argv[])
 	set_loopback(true);
 	std::fprintf(stderr, "bench: %s run on %s\n", is_smoke ? "smoke" : "full", machine().c_str());
 
-	Table t{!is_smoke, {}, {}};
+	Report report;
 	try {
-		// The machine's speed drifts over seconds: each round runs the three
-		// back to back, and the ratios are taken within a round.
-		std::vector<double> rate_burst, rate_lib, rate_raw, to_lib, to_raw;
-		for (int r = 0; r < plan.rounds; r++) {
-			std::fprintf(stderr, "bench: send rate, round %d of %d\n", r + 1, plan.rounds);
-			rate_burst.push_back(send_rate(burstcast, plan.round_seconds));
-			rate_lib.push_back(send_rate(lib, plan.round_seconds));
-			rate_raw.push_back(send_rate(raw, plan.round_seconds));
-			to_lib.push_back(rate_burst.back() / rate_lib.back());
-			to_raw.push_back(rate_burst.back() / rate_raw.back());
-		}
-		double burst = median(rate_burst);
-		double vs_lib = median(to_lib);
-		std::string rounds = std::to_string(plan.rounds) + " interleaved rounds of " + fixed(plan.round_seconds, 1) + " s";
-		t.row("send rate, burstcast (median datagrams/s)", fixed(burst, 0), rounds);
-		t.row("send rate, lib: two lo_send calls a cycle", fixed(median(rate_lib), 0), rounds);
-		t.row("send rate, raw: two sendto() calls a cycle", fixed(median(rate_raw), 0), rounds);
-		t.row("burstcast / lib (median of the rounds' ratios)", fixed(vs_lib, 3), ">= 0.97", vs_lib >= 0.97);
-		t.row("burstcast / raw (median of the rounds' ratios)", fixed(median(to_raw), 3),
-		    "report (about 0.85 to 0.93)");
-
-		std::fprintf(stderr, "bench: delivery to a fast receiver\n");
-		Delivery d = deliver(plan.deliver_seconds);
-		t.row("burstcast to a fast receiver: sent / received (datagrams/s)",
-		    fixed(d.sent_rate, 0) + " / " + fixed(d.received_rate, 0), "report");
-		t.row("dropped by the kernel (receive buffer full)", fixed(d.dropped_share * 100, 1) + " %", "report");
-
-		if (!std::string(VALGRIND).empty()) {
-			std::fprintf(stderr, "bench: instructions per datagram (callgrind)\n");
-			double ipd_burst = instructions_per_datagram(burstcast, "sender::run*", plan.callgrind_seconds);
-			double ipd_lib = instructions_per_datagram(lib, "main", plan.callgrind_seconds);
-			double excess = (ipd_burst / ipd_lib - 1) * 100;
-			t.row("instructions per datagram, burstcast / lib", fixed(ipd_burst, 0) + " / " + fixed(ipd_lib, 0),
-			    "report");
-			t.row("burstcast's instructions above lib's", fixed(excess, 2) + " %", "within 2 %",
-			    std::fabs(excess) <= 2);
-		}
-
-		std::fprintf(stderr, "bench: pacecast, %d cycles\n", plan.pace_cycles);
-		Cadence c = pace(plan.pace_cycles);
-		t.row("pacecast period, median (ms)", fixed(median(c.periods_ms), 2), "<= 100.5",
-		    median(c.periods_ms) <= 100.5);
-		t.row("pacecast period, p99 (ms)", fixed(percentile(c.periods_ms, 99), 2), "<= 102",
-		    percentile(c.periods_ms, 99) <= 102);
-		t.row("pacecast period, max (ms)", fixed(*std::max_element(c.periods_ms.begin(), c.periods_ms.end()), 2),
-		    "report");
-
-		// The machine's speed drifts: pacecast and its two baselines run the
-		// same cycles in turn, and the ratios are taken within each round.
-		// lib_shared --pace is the same two lo_send calls and sleep through
-		// the shared library, as pacecast links it, and nothing else: what is
-		// left over is pacecast's own. raw --pace is the system calls alone.
-		std::vector<double> cpu_pace, cpu_lib, cpu_floor, to_lib_pace, to_floor;
-		for (int r = 0; r < plan.cpu_rounds; r++) {
-			std::fprintf(stderr, "bench: paced CPU, round %d of %d\n", r + 1, plan.cpu_rounds);
-			cpu_pace.push_back(paced_cpu_us(pacecast, {}, plan.cpu_cycles));
-			cpu_lib.push_back(paced_cpu_us(lib_shared, {"--pace"}, plan.cpu_cycles));
-			cpu_floor.push_back(paced_cpu_us(raw, {"--pace"}, plan.cpu_cycles));
-			to_lib_pace.push_back(cpu_pace.back() / cpu_lib.back());
-			to_floor.push_back(cpu_pace.back() / cpu_floor.back());
-		}
-		std::string cpu_rounds = std::to_string(plan.cpu_rounds) + " interleaved rounds of " +
-		    std::to_string(plan.cpu_cycles) + " cycles";
-		t.row("pacecast CPU per cycle (median us)", fixed(median(cpu_pace), 1), cpu_rounds);
-		t.row("lib_shared --pace CPU per cycle: the library's own (median us)", fixed(median(cpu_lib), 1),
-		    cpu_rounds);
-		t.row("pacecast / lib_shared --pace (median of the rounds' ratios)", fixed(median(to_lib_pace), 3),
-		    "<= 1.03", median(to_lib_pace) <= 1.03);
-		t.row("raw --pace CPU per cycle: the system calls alone (median us)", fixed(median(cpu_floor), 1),
-		    cpu_rounds);
-		t.row("pacecast / raw --pace (median of the rounds' ratios)", fixed(median(to_floor), 3), "report");
-		std::string after_pace = " after " + std::to_string(plan.pace_cycles) + " cycles (KiB)";
-		t.row("pacecast RSS: start /" + after_pace, std::to_string(c.start.rss_kib) + " / " +
-		    std::to_string(c.end.rss_kib), "report");
-		t.row("pacecast private memory: start /" + after_pace, std::to_string(c.start.anon_kib) + " / " +
-		    std::to_string(c.end.anon_kib), "growth < 4 KiB", c.end.anon_kib - c.start.anon_kib < 4);
-
-		std::fprintf(stderr, "bench: burstcast memory, %ld datagrams\n", plan.burst_datagrams);
-		auto [start, end] = burst_memory(plan.burst_datagrams);
-		std::string after_burst = " after " + std::to_string(plan.burst_datagrams) + " datagrams (KiB)";
-		t.row("burstcast RSS: start /" + after_burst, std::to_string(start.rss_kib) + " / " +
-		    std::to_string(end.rss_kib), "report");
-		t.row("burstcast private memory: start /" + after_burst, std::to_string(start.anon_kib) + " / " +
-		    std::to_string(end.anon_kib), "growth < 4 KiB", end.anon_kib - start.anon_kib < 4);
-
-		std::fprintf(stderr, "bench: start-up and signals\n");
-		t.row("start-up, burstcast -q (median ms)", fixed(startup_ms(burstcast, plan.startup_runs), 2),
-		    "report, " + std::to_string(plan.startup_runs) + " runs");
-		t.row("start-up, pacecast -q (median ms)", fixed(startup_ms(pacecast, plan.startup_runs), 2),
-		    "report, " + std::to_string(plan.startup_runs) + " runs");
-		double sig_burst = signal_ms(burstcast, plan.signal_runs);
-		double sig_pace = signal_ms(pacecast, plan.signal_runs);
-		t.row("SIGINT/SIGTERM to exit, burstcast (max ms)", fixed(sig_burst, 2), "< 100", sig_burst < 100);
-		t.row("SIGINT/SIGTERM to exit, pacecast in its pause (max ms)", fixed(sig_pace, 2), "< 100",
-		    sig_pace < 100);
+		send_rates(plan, report);
+		delivery(plan, report);
+		instructions(plan, report);
+		cadence(plan, report);
+		burstcast_memory(plan, report);
+		start_and_stop(plan, report);
 	} catch (const std::exception &e) {
 		std::fprintf(stderr, "bench: %s\n", e.what());
 		return 1;
 	}
-
-	std::printf("%s run on %s\n\n", is_smoke ? "Smoke" : "Full", machine().c_str());
-	std::printf("| Measure | Value | Target | |\n|---|---|---|---|\n");
-	for (const auto &r : t.rows)
-		std::printf("%s\n", r.c_str());
-	if (is_smoke) {
-		std::printf("\nSmoke run: too short for its figures to mean anything; no target is judged.\n");
-		return 0;
-	}
-	if (!t.missed.empty()) {
-		std::printf("\nMissed: %zu target(s).\n", t.missed.size());
-		return 2;
-	}
-	std::printf("\nEvery target met.\n");
-	return 0;
+	return report.render(!is_smoke, std::string(is_smoke ? "Smoke" : "Full") + " run on " + machine());
 }

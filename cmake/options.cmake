@@ -9,11 +9,12 @@ include(CheckPIESupported)
 
 add_library(project_options INTERFACE)
 
+# The warnings, also for the Windows compile check (cmake/lint.cmake).
+set(PROJECT_WARNINGS -Wall -Wextra -Wpedantic -Wconversion -Wshadow)
 if(MSVC)
   target_compile_options(project_options INTERFACE /W4 /permissive-)
 else()
-  target_compile_options(project_options INTERFACE
-      -Wall -Wextra -Wpedantic -Wconversion -Wshadow)
+  target_compile_options(project_options INTERFACE ${PROJECT_WARNINGS})
 endif()
 
 foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection)
@@ -39,7 +40,7 @@ if(HAVE_RELRO_NOW)
 endif()
 
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
-check_pie_supported(OUTPUT_VARIABLE pie_message LANGUAGES CXX)
+check_pie_supported(LANGUAGES CXX)
 
 # Builds of the same source from different folders give the same programs:
 # the folders' names stay out of the debug information and of __FILE__.

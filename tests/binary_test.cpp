@@ -23,11 +23,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The build's tools and files.
-const std::string sender_library = SENDER_LIBRARY;
-const std::string nm = NM;
-const std::string cxx = CXX;
-const std::string liblo_static = LIBLO_STATIC;
+const std::string sender_library = build::sender_library;
+const std::string nm = build::nm;
+const std::string liblo_static = build::liblo_static;
 
 std::string needed(const std::string &program)
 {
@@ -76,15 +74,14 @@ bool carries_ibt_and_shstk(const std::string &file)
 // does; Debian's C library start files, for one, carry none.
 TEST_P(Hardening, CarriesIbtAndShstkWhereEverythingLinkedInDoes)
 {
-#if !CF_PROTECTION
-	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
-#endif
-	std::string start = shell(cxx + " -print-file-name=Scrt1.o");
+	if (!build::cf_protection)
+		GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
+	std::string start = shell(std::string(build::cxx) + " -print-file-name=Scrt1.o");
 	start.erase(start.find_last_not_of('\n') + 1);
 	if (!carries_ibt_and_shstk(start))
 		GTEST_SKIP() << "the C library's start file " << start
 		             << " carries no IBT and SHSTK properties, so no program linked with it can";
-	if (GetParam() == burstcast && BURSTCAST_STATIC && !carries_ibt_and_shstk(liblo_static))
+	if (GetParam() == burstcast && build::burstcast_static && !carries_ibt_and_shstk(liblo_static))
 		GTEST_SKIP() << "the static " << liblo_static << " carries no IBT and SHSTK properties";
 	EXPECT_NE(shell("readelf -nW " + GetParam()).find("x86 feature: IBT, SHSTK"), std::string::npos);
 }
@@ -96,27 +93,25 @@ INSTANTIATE_FOR_BOTH_PROGRAMS(Hardening);
 // would hide unhardened code of ours in the linked program.
 TEST(OwnCode, HasTheStackProtector)
 {
-#if !STACK_PROTECTOR
-	GTEST_SKIP() << "this compiler does not take -fstack-protector-strong";
-#endif
+	if (!build::stack_protector)
+		GTEST_SKIP() << "this compiler does not take -fstack-protector-strong";
 	std::string undefined = shell(nm + " -u " + sender_library);
 	EXPECT_NE(undefined.find(" __stack_chk_fail\n"), std::string::npos) << undefined;
 }
 
 TEST(OwnCode, CarriesIbtAndShstk)
 {
-#if !CF_PROTECTION
-	GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
-#endif
+	if (!build::cf_protection)
+		GTEST_SKIP() << "this toolchain does not take -fcf-protection, which is for x86";
 	EXPECT_TRUE(carries_ibt_and_shstk(sender_library)) << shell("readelf -nW " + sender_library);
 }
 
 // The programs' own printing is fortified.
 TEST(OwnCode, PrintingIsFortified)
 {
-#if SANITIZED
-	GTEST_SKIP() << "the sanitizer build is not fortified";
-#elif defined(__clang__)
+	if (build::sanitized)
+		GTEST_SKIP() << "the sanitizer build is not fortified";
+#if defined(__clang__)
 	GTEST_SKIP() << "glibc fortifies printf only for GCC: its checking wrappers for variadic "
 	                "functions need __builtin_va_arg_pack, which Clang lacks";
 #endif
@@ -135,7 +130,7 @@ TEST(Link, BurstcastFollowsItsLinkMode)
 {
 	std::string libs = needed(burstcast);
 	EXPECT_NE(libs.find("libc.so"), std::string::npos) << libs;
-	if (BURSTCAST_STATIC)
+	if (build::burstcast_static)
 		EXPECT_EQ(libs.find("liblo"), std::string::npos) << libs;
 	else
 		EXPECT_NE(libs.find("liblo.so.7 "), std::string::npos) << libs;
@@ -152,7 +147,7 @@ TEST(Link, PacecastNeedsTheSharedOscLibrary)
 void hide_liblo()
 {
 	char real[PATH_MAX];
-	if (realpath(LIBLO_SONAME_PATH, real) == nullptr ||
+	if (realpath(build::liblo_soname_path, real) == nullptr ||
 	    unshare(CLONE_NEWNS) < 0 ||
 	    mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) < 0 ||
 	    mount("/dev/null", real, nullptr, MS_BIND, nullptr) < 0) {
@@ -187,7 +182,7 @@ void expect_no_start(const std::string &program)
 
 TEST_F(WithoutLiblo, BurstcastRunsOnlyWhenStaticallyLinked)
 {
-	if (!BURSTCAST_STATIC) {
+	if (!build::burstcast_static) {
 		expect_no_start(burstcast);
 		return;
 	}

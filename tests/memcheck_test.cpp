@@ -7,7 +7,7 @@
 #include "fixtures.hpp"
 
 #include <csignal>
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -39,7 +39,7 @@ protected:
 		std::vector<std::string> all = {
 		    "--leak-check=full", "--show-leak-kinds=all", "--errors-for-leak-kinds=" + leak_kinds,
 		    "--track-origins=yes", "--error-exitcode=99",
-		    std::string("--suppressions=") + VALGRIND_SUPPRESSIONS, "--log-file=" + log_, GetParam()};
+		    std::string("--suppressions=") + build::valgrind_suppressions, "--log-file=" + log_, GetParam()};
 		all.insert(all.end(), args.begin(), args.end());
 		return all;
 	}
@@ -57,7 +57,7 @@ protected:
 TEST_P(Memcheck, QuitMode)
 {
 	Receiver rx;
-	Child prog(VALGRIND, valgrind({"-q"}, "all"));
+	Child prog(build::valgrind, valgrind({"-q"}, "all"));
 	EXPECT_EQ(prog.wait(60s), 0) << log();
 	auto got = rx.next(1s);
 	if (!got)
@@ -80,7 +80,7 @@ TEST_P(Memcheck, OneSecondOfTheStream)
 {
 	Receiver rx;
 	// Leaks do not count as errors here: they are counted below.
-	Child prog(VALGRIND, valgrind({}, "none"));
+	Child prog(build::valgrind, valgrind({}, "none"));
 	ASSERT_TRUE(rx.next(60s)) << log(); // started: the timing begins here
 	std::this_thread::sleep_for(1s);
 	EXPECT_TRUE(prog.running());

@@ -20,9 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string build_dir = BUILD_DIR;
-const std::string source_dir = SOURCE_DIR;
-const std::string version = PROJECT_VERSION;
+const std::string build_dir = build::build_dir;
+const std::string source_dir = build::source_dir;
+const std::string version = build::project_version;
 
 // A scratch folder, removed with everything in it.
 class Scratch {
@@ -88,11 +88,10 @@ class Package : public testing::Test {
 protected:
 	void SetUp() override
 	{
-#if SANITIZED
 		// Stripped, the programs lose the names the leak checker's
 		// suppressions match; packages come from the optimised build.
-		GTEST_SKIP() << "packages are made from the optimised build";
-#endif
+		if (build::sanitized)
+			GTEST_SKIP() << "packages are made from the optimised build";
 		std::string out = shell("cd " + dir_.path().string() + " && cpack -G DEB -B " + dir_.path().string() +
 		    " --config " + build_dir + "/CPackConfig.cmake", 120);
 		for (const auto &entry : fs::directory_iterator(dir_.path()))
@@ -110,7 +109,7 @@ TEST_F(Package, DebHoldsBothProgramsAndPagesAndNamesLiblo)
 {
 	// burstcast embeds liblo: the package names the liblo it was built from.
 	std::string built_using = field("Built-Using");
-	if (BURSTCAST_STATIC)
+	if (build::burstcast_static)
 		EXPECT_EQ(built_using.rfind("liblo (= ", 0), 0U) << built_using;
 	else
 		EXPECT_EQ(built_using, "") << built_using;
@@ -152,9 +151,9 @@ TEST_F(Package, ModesIgnoreTheUmask)
 // lintian, as Debian would run it: no error and no warning.
 TEST_F(Package, LintianFindsNoErrorOrWarning)
 {
-	if (std::string(LINTIAN).empty())
+	if (std::string(build::lintian).empty())
 		GTEST_SKIP() << "lintian is not installed (scripts/setup installs it)";
-	std::string lint = shell(std::string(LINTIAN) + " --fail-on error,warning " + deb_ + "; echo status $?", 300);
+	std::string lint = shell(std::string(build::lintian) + " --fail-on error,warning " + deb_ + "; echo status $?", 300);
 	EXPECT_NE(lint.find("status 0\n"), std::string::npos) << lint;
 }
 

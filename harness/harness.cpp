@@ -196,7 +196,7 @@ namespace {
 std::vector<std::string> emulator()
 {
 	std::vector<std::string> words;
-	std::istringstream list(EMULATOR);
+	std::istringstream list(build::emulator);
 	for (std::string word; list >> word;)
 		words.push_back(word);
 	return words;

@@ -2,8 +2,10 @@
 // Test and benchmark harness: runs the built programs as child processes
 // inside a private network namespace and receives what they send on a real
 // UDP socket bound to 127.0.0.1:10000. Every wait is bounded.
-#ifndef TESTS_HARNESS_HPP
-#define TESTS_HARNESS_HPP
+#ifndef HARNESS_HARNESS_HPP
+#define HARNESS_HARNESS_HPP
+
+#include "build_facts.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -18,8 +20,8 @@
 namespace harness {
 
 // The programs under test, as built.
-inline const std::string burstcast = BURSTCAST_PATH;
-inline const std::string pacecast = PACECAST_PATH;
+inline const std::string burstcast = build::burstcast_path;
+inline const std::string pacecast = build::pacecast_path;
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;

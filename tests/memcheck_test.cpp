@@ -66,14 +66,18 @@ TEST_P(Memcheck, QuitMode)
 }
 
 // Blocks of one kind of leak ("definitely", "indirectly", "possibly") in
-// valgrind's summary; none when it found none.
+// valgrind's summary, which groups thousands with commas; none when it found
+// none.
 long lost_blocks(const std::string &log, const std::string &kind)
 {
 	auto at = log.find(kind + " lost: ");
 	if (at == std::string::npos)
 		return 0;
-	auto in = log.find(" in ", at);
-	return std::stol(log.substr(in + 4));
+	long blocks = 0;
+	for (auto i = log.find(" in ", at) + 4; i < log.size() && log[i] != ' '; i++)
+		if (log[i] != ',')
+			blocks = blocks * 10 + (log[i] - '0');
+	return blocks;
 }
 
 TEST_P(Memcheck, OneSecondOfTheStream)

@@ -410,7 +410,6 @@ struct Report {
 	}
 };
 
-
 // Runs each measurement once a round, in turn, for `rounds` rounds; returns
 // each one's results. The machine's speed drifts over seconds, so ratios are
 // taken within a round.
@@ -430,6 +429,7 @@ std::vector<std::vector<double>> interleaved(const char *what, int rounds,
 double median_ratio(const std::vector<double> &a, const std::vector<double> &b)
 {
 	std::vector<double> r;
+	r.reserve(a.size());
 	for (std::size_t i = 0; i < a.size(); i++)
 		r.push_back(a[i] / b[i]);
 	return median(r);

@@ -20,8 +20,8 @@
 namespace harness {
 
 // The programs under test, as built.
-inline const std::string burstcast = build::burstcast_path;
-inline const std::string pacecast = build::pacecast_path;
+inline const std::string burstcast = build::burstcast_file;
+inline const std::string pacecast = build::pacecast_file;
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string sender_library = build::sender_library;
+const std::string sender_library = build::sender_file;
 const std::string nm = build::nm;
 const std::string liblo_static = build::liblo_static;
 

@@ -55,10 +55,10 @@ protected:
 };
 
 const Case no_handle[] = {
-    {"burstcast", "lo_blob_new", build::burstcast_no_blob, nullptr},
-    {"burstcast", "lo_address_new", build::burstcast_no_address, nullptr},
-    {"pacecast", "lo_blob_new", build::pacecast_path, build::preload_no_blob},
-    {"pacecast", "lo_address_new", build::pacecast_path, build::preload_no_address},
+    {"burstcast", "lo_blob_new", build::burstcast_no_blob_file, nullptr},
+    {"burstcast", "lo_address_new", build::burstcast_no_address_file, nullptr},
+    {"pacecast", "lo_blob_new", build::pacecast_file, build::no_blob_file},
+    {"pacecast", "lo_address_new", build::pacecast_file, build::no_address_file},
 };
 
 class NoHandle : public StandIn {};
@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Calls, NoHandle, testing::ValuesIn(no_handle), case_nam
 // The library's error, marked by the stand-in; a failed send with loopback
 // down leaves errno at 101, "Network is unreachable".
 const Case errors[] = {
-    {"burstcast", nullptr, build::burstcast_errors, nullptr},
-    {"pacecast", nullptr, build::pacecast_path, build::preload_errors},
+    {"burstcast", nullptr, build::burstcast_errors_file, nullptr},
+    {"pacecast", nullptr, build::pacecast_file, build::errors_file},
 };
 const std::string marked = "OSC error 1101: stand-in: Network is unreachable\n";
 

@@ -29,9 +29,9 @@ using steady = std::chrono::steady_clock;
 
 namespace {
 
-const std::string raw = build::raw_path;
-const std::string lib = build::lib_path;
-const std::string lib_shared = build::lib_shared_path;
+const std::string raw = build::raw_file;
+const std::string lib = build::lib_file;
+const std::string lib_shared = build::lib_shared_file;
 
 struct Plan {
 	int rounds;              // interleaved send-rate rounds
@@ -50,307 +50,11 @@ struct Plan {
 const Plan full{9, 2.0, 5.0, 3.0, 1.0, 10'000'000, 600, 7, 50, 200, 20};
 const Plan smoke{1, 0.3, 0.3, 0.3, 0.3, 100'000, 6, 1, 3, 10, 2};
 
-double seconds_since(steady::time_point t)
-{
-	return std::chrono::duration<double>(steady::now() - t).count();
-}
-
-void sleep_seconds(double s)
-{
-	std::this_thread::sleep_for(std::chrono::duration<double>(s));
-}
-
-double median(std::vector<double> v)
-{
-	std::sort(v.begin(), v.end());
-	std::size_t n = v.size();
-	return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-	std::sort(v.begin(), v.end());
-	auto i = static_cast<std::size_t>(std::ceil(p / 100 * static_cast<double>(v.size()))) - 1;
-	return v[std::min(i, v.size() - 1)];
-}
-
-long out_datagrams()
-{
-	return udp_counters()["OutDatagrams"];
-}
-
-// A number from /proc/PID/FILE: the first number after `key`, or the first
-// field when `key` is empty.
-long proc_number(pid_t pid, const char *file, const std::string &key)
-{
-	std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
-	std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-	auto at = key.empty() ? 0 : text.find(key);
-	if (at == std::string::npos)
-		return -1;
-	return std::stol(text.substr(at + key.size()));
-}
-
-// Resident memory: all of it, and the private (anonymous) part, the heap and
-// the stack, which is where a leak would show. The rest is pages of the
-// program's and its libraries' files, which grow as code is first run (sin()
-// first runs at cycle 25) and are shared.
-struct Memory {
-	long rss_kib;
-	long anon_kib;
-};
-
-Memory memory(pid_t pid)
-{
-	return {proc_number(pid, "status", "VmRSS:"), proc_number(pid, "status", "RssAnon:")};
-}
-
-double cpu_seconds(pid_t pid)
-{
-	return static_cast<double>(proc_number(pid, "schedstat", "")) / 1e9;
-}
-
-// Datagrams per second that `program` sends, read from the kernel's counters
-// over `seconds` after a short warm-up. The receiver socket is bound but never
-// read: it fills at once and the kernel then drops, the same for every sender.
-double send_rate(const std::string &program, double seconds)
-{
-	Receiver rx(1);
-	Child prog(program, {});
-	sleep_seconds(0.2);
-	long before = out_datagrams();
-	auto start = steady::now();
-	sleep_seconds(seconds);
-	long after = out_datagrams();
-	double elapsed = seconds_since(start);
-	return static_cast<double>(after - before) / elapsed;
-}
-
-struct Delivery {
-	double sent_rate;
-	double received_rate;
-	double dropped_share;
-};
-
-// burstcast against a receiver that reads as fast as it can, several
-// datagrams per call, from a large buffer.
-Delivery deliver(double seconds)
-{
-	Receiver rx;
-	std::atomic<long> received{0};
-	std::atomic<bool> stop{false};
-	std::thread reader([&] {
-		constexpr int batch = 64;
-		static char buffers[batch][64];
-		mmsghdr msgs[batch];
-		iovec iovs[batch];
-		for (int i = 0; i < batch; i++) {
-			iovs[i] = {buffers[i], sizeof buffers[i]};
-			msgs[i] = {};
-			msgs[i].msg_hdr.msg_iov = &iovs[i];
-			msgs[i].msg_hdr.msg_iovlen = 1;
-		}
-		// recvmmsg's own timeout is not honoured while it waits for the
-		// first datagram, so poll bounds each wait.
-		while (!stop.load()) {
-			pollfd p{rx.fd(), POLLIN, 0};
-			if (poll(&p, 1, 50) <= 0)
-				continue;
-			int n = recvmmsg(rx.fd(), msgs, batch, MSG_DONTWAIT, nullptr);
-			if (n > 0)
-				received += n;
-		}
-	});
-	Child prog(burstcast, {});
-	sleep_seconds(0.2);
-	auto c0 = udp_counters();
-	long r0 = received.load();
-	auto start = steady::now();
-	sleep_seconds(seconds);
-	auto c1 = udp_counters();
-	long r1 = received.load();
-	double elapsed = seconds_since(start);
-	prog.signal(SIGKILL);
-	stop = true;
-	reader.join();
-	double sent = static_cast<double>(c1["OutDatagrams"] - c0["OutDatagrams"]);
-	double dropped = static_cast<double>(c1["RcvbufErrors"] - c0["RcvbufErrors"]);
-	return {sent / elapsed, static_cast<double>(r1 - r0) / elapsed, sent > 0 ? dropped / sent : 0};
-}
-
-// User-space instructions that callgrind counts inside `function` (the
-// sending loop) over a run of about `seconds` from the first datagram, and
-// the datagrams sent meanwhile.
-struct Count {
-	double instructions;
-	double datagrams;
-};
-
-Count callgrind(const std::string &program, const std::vector<std::string> &args, const std::string &function,
-    double seconds)
-{
-	std::string out = "/tmp/bench.callgrind." + std::to_string(getpid());
-	Receiver rx(1);
-	long before = out_datagrams();
-	std::vector<std::string> all = {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
-	    "--toggle-collect=" + function, program};
-	all.insert(all.end(), args.begin(), args.end());
-	Child prog(build::valgrind, all);
-	// valgrind takes a while to start: time the run from the first datagram.
-	auto deadline = steady::now() + std::chrono::seconds(60);
-	while (out_datagrams() == before && steady::now() < deadline)
-		std::this_thread::sleep_for(10ms);
-	sleep_seconds(seconds);
-	prog.signal(SIGTERM);
-	prog.wait(60s);
-	Count c{0, static_cast<double>(out_datagrams() - before)};
-
-	std::ifstream in(out);
-	std::string line;
-	while (std::getline(in, line))
-		if (line.rfind("totals: ", 0) == 0 || line.rfind("summary: ", 0) == 0)
-			c.instructions = std::stod(line.substr(line.find(' ') + 1));
-	std::remove(out.c_str());
-	if (c.datagrams == 0 || c.instructions == 0)
-		throw std::runtime_error("callgrind counted nothing in " + program);
-	return c;
-}
-
-// Instructions per cycle of a paced sender: the difference of a short and a
-// long run, so that what a run spends once (start-up, the fixed messages,
-// the first send's socket) drops out. A run is stopped in its pause, between
-// cycles, so both counts end on a whole cycle.
-double paced_instructions_per_cycle(const std::string &program, const std::vector<std::string> &args,
-    const std::string &function, double seconds)
-{
-	Count short_run = callgrind(program, args, function, seconds);
-	Count long_run = callgrind(program, args, function, 4 * seconds);
-	return (long_run.instructions - short_run.instructions) / (long_run.datagrams - short_run.datagrams) * 2;
-}
-
-struct Cadence {
-	std::vector<double> periods_ms;
-	Memory start;
-	Memory end;
-};
-
-// pacecast for `cycles` cycles: the periods between "/jamin" datagrams, from
-// the kernel's receive timestamps, and its memory.
-Cadence pace(int cycles)
-{
-	Cadence c{};
-	Receiver rx;
-	Child prog(pacecast, {});
-	auto fixed = rx.take(3, 5s);
-	auto first = rx.next(5s);
-	if (fixed.size() != 3 || !first)
-		throw std::runtime_error("pacecast sent nothing");
-	c.start = memory(prog.pid());
-	auto last = first->stamp;
-	for (int r = 1; r <= cycles; r++) {
-		auto jumbo = rx.next(5s);
-		auto jamin = rx.next(5s);
-		if (!jumbo || !jamin)
-			throw std::runtime_error("pacecast stopped sending");
-		c.periods_ms.push_back(std::chrono::duration<double, std::milli>(jamin->stamp - last).count());
-		last = jamin->stamp;
-	}
-	c.end = memory(prog.pid());
-	return c;
-}
-
-// CPU time per cycle, in microseconds, of a paced sender over `cycles`
-// cycles, counted from its first "/jamin": pacecast, or one of its baselines
-// with --pace.
-double paced_cpu_us(const std::string &program, const std::vector<std::string> &args, int cycles)
-{
-	static const Bytes jamin_path = hex("2F 6A 61 6D 69 6E 00 00");
-	Receiver rx;
-	Child prog(program, args);
-	// The fixed messages come first, if any.
-	for (int skipped = 0;; skipped++) {
-		auto d = rx.next(5s);
-		if (!d || skipped > 3)
-			throw std::runtime_error(program + " sent no /jamin");
-		if (d->bytes.size() >= jamin_path.size() &&
-		    std::equal(jamin_path.begin(), jamin_path.end(), d->bytes.begin()))
-			break;
-	}
-	double cpu_start = cpu_seconds(prog.pid());
-	// The first "/jamin" after `cycles` more cycles ends the count.
-	if (rx.take(2 * static_cast<std::size_t>(cycles), 5s).size() != 2 * static_cast<std::size_t>(cycles))
-		throw std::runtime_error(program + " stopped sending");
-	return (cpu_seconds(prog.pid()) - cpu_start) * 1e6 / cycles;
-}
-
-// burstcast's memory at the start of the stream and after `datagrams`.
-std::pair<Memory, Memory> burst_memory(long datagrams)
-{
-	Receiver rx(1);
-	long before = out_datagrams();
-	Child prog(burstcast, {});
-	auto deadline = steady::now() + std::chrono::seconds(300);
-	while (out_datagrams() - before < 1000 && steady::now() < deadline)
-		std::this_thread::sleep_for(1ms);
-	Memory start = memory(prog.pid());
-	while (out_datagrams() - before < datagrams && steady::now() < deadline)
-		std::this_thread::sleep_for(50ms);
-	return {start, memory(prog.pid())};
-}
-
-// Median wall time, in milliseconds, of `program -q`, from fork to exit.
-double startup_ms(const std::string &program, int runs)
-{
-	Receiver rx;
-	std::vector<double> times;
-	for (int i = 0; i < runs; i++) {
-		auto start = steady::now();
-		Child prog(program, {"-q"});
-		prog.wait(10s);
-		times.push_back(seconds_since(start) * 1e3);
-		rx.next(0ms);
-	}
-	return median(times);
-}
-
-// The longest time, in milliseconds, from SIGINT or SIGTERM to the end of the
-// process, in the middle of the stream (for pacecast, in its pause).
-double signal_ms(const std::string &program, int runs)
-{
-	double worst = 0;
-	for (int i = 0; i < runs; i++) {
-		Receiver rx;
-		Child prog(program, {});
-		rx.take(5, 5s);
-		std::this_thread::sleep_for(50ms);
-		auto start = steady::now();
-		prog.signal(i % 2 == 0 ? SIGINT : SIGTERM);
-		prog.wait(5s);
-		worst = std::max(worst, seconds_since(start) * 1e3);
-	}
-	return worst;
-}
-
 std::string fixed(double v, int digits)
 {
 	char buf[64];
 	std::snprintf(buf, sizeof buf, "%.*f", digits, v);
 	return buf;
-}
-
-std::string machine()
-{
-	utsname u{};
-	uname(&u);
-	std::ifstream cpuinfo("/proc/cpuinfo");
-	std::string line;
-	std::string model = "unknown CPU";
-	while (std::getline(cpuinfo, line))
-		if (line.rfind("model name", 0) == 0) {
-			model = line.substr(line.find(':') + 2);
-			break;
-		}
-	return std::to_string(std::thread::hardware_concurrency()) + " cores (" + model + "), Linux " + u.release;
 }
 
 // A judged target, written once: the row's text and its verdict both come
@@ -410,6 +114,235 @@ struct Report {
 	}
 };
 
+double seconds_since(steady::time_point t)
+{
+	return std::chrono::duration<double>(steady::now() - t).count();
+}
+
+void sleep_seconds(double s)
+{
+	std::this_thread::sleep_for(std::chrono::duration<double>(s));
+}
+
+double median(std::vector<double> v)
+{
+	std::sort(v.begin(), v.end());
+	std::size_t n = v.size();
+	return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+	std::sort(v.begin(), v.end());
+	auto i = static_cast<std::size_t>(std::ceil(p / 100 * static_cast<double>(v.size()))) - 1;
+	return v[std::min(i, v.size() - 1)];
+}
+
+long out_datagrams()
+{
+	return udp_counters()["OutDatagrams"];
+}
+
+// A number from /proc/PID/FILE: the first number after `key`, or the first
+// field when `key` is empty.
+long proc_number(pid_t pid, const char *file, const std::string &key)
+{
+	std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+	std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+	auto at = key.empty() ? 0 : text.find(key);
+	if (at == std::string::npos)
+		return -1;
+	return std::stol(text.substr(at + key.size()));
+}
+
+// Resident memory: all of it, and the private (anonymous) part, the heap and
+// the stack, which is where a leak would show. The rest is pages of the
+// program's and its libraries' files, which grow as code is first run (sin()
+// first runs at cycle 25) and are shared.
+struct Memory {
+	long rss_kib;
+	long anon_kib;
+};
+
+Memory memory(pid_t pid)
+{
+	return {proc_number(pid, "status", "VmRSS:"), proc_number(pid, "status", "RssAnon:")};
+}
+
+// Datagrams per second that `program` sends, read from the kernel's counters
+// over `seconds` after a short warm-up. The receiver socket is bound but never
+// read: it fills at once and the kernel then drops, the same for every sender.
+double send_rate(const std::string &program, double seconds)
+{
+	Receiver rx(1);
+	Child prog(program, {});
+	sleep_seconds(0.2);
+	long before = out_datagrams();
+	auto start = steady::now();
+	sleep_seconds(seconds);
+	long after = out_datagrams();
+	double elapsed = seconds_since(start);
+	return static_cast<double>(after - before) / elapsed;
+}
+
+// burstcast against a receiver that reads as fast as it can, several
+// datagrams per call, from a large buffer: what it sends, what arrives, and
+// what the kernel drops because the receive buffer is full.
+void delivery(const Plan &plan, Report &report)
+{
+	std::fprintf(stderr, "bench: delivery to a fast receiver\n");
+	Receiver rx;
+	std::atomic<long> received{0};
+	std::atomic<bool> stop{false};
+	std::thread reader([&] {
+		constexpr int batch = 64;
+		static char buffers[batch][64];
+		mmsghdr msgs[batch];
+		iovec iovs[batch];
+		for (int i = 0; i < batch; i++) {
+			iovs[i] = {buffers[i], sizeof buffers[i]};
+			msgs[i] = {};
+			msgs[i].msg_hdr.msg_iov = &iovs[i];
+			msgs[i].msg_hdr.msg_iovlen = 1;
+		}
+		// recvmmsg's own timeout is not honoured while it waits for the
+		// first datagram, so poll bounds each wait.
+		while (!stop.load()) {
+			pollfd p{rx.fd(), POLLIN, 0};
+			if (poll(&p, 1, 50) <= 0)
+				continue;
+			int n = recvmmsg(rx.fd(), msgs, batch, MSG_DONTWAIT, nullptr);
+			if (n > 0)
+				received += n;
+		}
+	});
+	Child prog(burstcast, {});
+	sleep_seconds(0.2);
+	auto c0 = udp_counters();
+	long r0 = received.load();
+	auto start = steady::now();
+	sleep_seconds(plan.deliver_seconds);
+	auto c1 = udp_counters();
+	long r1 = received.load();
+	double elapsed = seconds_since(start);
+	prog.signal(SIGKILL);
+	stop = true;
+	reader.join();
+	double sent = static_cast<double>(c1["OutDatagrams"] - c0["OutDatagrams"]);
+	double dropped = static_cast<double>(c1["RcvbufErrors"] - c0["RcvbufErrors"]);
+	report.add("burstcast to a fast receiver: sent / received (datagrams/s)",
+	    fixed(sent / elapsed, 0) + " / " + fixed(static_cast<double>(r1 - r0) / elapsed, 0));
+	report.add("dropped by the kernel (receive buffer full)", fixed(sent > 0 ? dropped / sent * 100 : 0, 1) + " %");
+}
+
+// User-space instructions that callgrind counts inside `function` (the
+// sending loop) over a run of about `seconds` from the first datagram, and
+// the datagrams sent meanwhile.
+struct Count {
+	double instructions;
+	double datagrams;
+};
+
+Count callgrind(const std::string &program, const std::vector<std::string> &args, const std::string &function,
+    double seconds)
+{
+	std::string out = "/tmp/bench.callgrind." + std::to_string(getpid());
+	Receiver rx(1);
+	long before = out_datagrams();
+	std::vector<std::string> all = {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
+	    "--toggle-collect=" + function, program};
+	all.insert(all.end(), args.begin(), args.end());
+	Child prog(build::valgrind, all);
+	// valgrind takes a while to start: time the run from the first datagram.
+	auto deadline = steady::now() + std::chrono::seconds(60);
+	while (out_datagrams() == before && steady::now() < deadline)
+		std::this_thread::sleep_for(10ms);
+	sleep_seconds(seconds);
+	prog.signal(SIGTERM);
+	prog.wait(60s);
+	Count c{0, static_cast<double>(out_datagrams() - before)};
+
+	std::ifstream in(out);
+	std::string line;
+	while (std::getline(in, line))
+		if (line.rfind("totals: ", 0) == 0 || line.rfind("summary: ", 0) == 0)
+			c.instructions = std::stod(line.substr(line.find(' ') + 1));
+	std::remove(out.c_str());
+	if (c.datagrams == 0 || c.instructions == 0)
+		throw std::runtime_error("callgrind counted nothing in " + program);
+	return c;
+}
+
+double paced_cpu_us(const std::string &program, const std::vector<std::string> &args, int cycles)
+{
+	static const Bytes jamin_path = hex("2F 6A 61 6D 69 6E 00 00");
+	Receiver rx;
+	Child prog(program, args);
+	// The fixed messages come first, if any.
+	for (int skipped = 0;; skipped++) {
+		auto d = rx.next(5s);
+		if (!d || skipped > 3)
+			throw std::runtime_error(program + " sent no /jamin");
+		if (d->bytes.size() >= jamin_path.size() &&
+		    std::equal(jamin_path.begin(), jamin_path.end(), d->bytes.begin()))
+			break;
+	}
+	auto cpu_seconds = [&] { return static_cast<double>(proc_number(prog.pid(), "schedstat", "")) / 1e9; };
+	double cpu_start = cpu_seconds();
+	// The first "/jamin" after `cycles` more cycles ends the count.
+	if (rx.take(2 * static_cast<std::size_t>(cycles), 5s).size() != 2 * static_cast<std::size_t>(cycles))
+		throw std::runtime_error(program + " stopped sending");
+	return (cpu_seconds() - cpu_start) * 1e6 / cycles;
+}
+
+// Median wall time, in milliseconds, of `program -q`, from fork to exit.
+double startup_ms(const std::string &program, int runs)
+{
+	Receiver rx;
+	std::vector<double> times;
+	for (int i = 0; i < runs; i++) {
+		auto start = steady::now();
+		Child prog(program, {"-q"});
+		prog.wait(10s);
+		times.push_back(seconds_since(start) * 1e3);
+		rx.next(0ms);
+	}
+	return median(times);
+}
+
+// The longest time, in milliseconds, from SIGINT or SIGTERM to the end of the
+// process, in the middle of the stream (for pacecast, in its pause).
+double signal_ms(const std::string &program, int runs)
+{
+	double worst = 0;
+	for (int i = 0; i < runs; i++) {
+		Receiver rx;
+		Child prog(program, {});
+		rx.take(5, 5s);
+		std::this_thread::sleep_for(50ms);
+		auto start = steady::now();
+		prog.signal(i % 2 == 0 ? SIGINT : SIGTERM);
+		prog.wait(5s);
+		worst = std::max(worst, seconds_since(start) * 1e3);
+	}
+	return worst;
+}
+
+std::string machine()
+{
+	utsname u{};
+	uname(&u);
+	std::ifstream cpuinfo("/proc/cpuinfo");
+	std::string line;
+	std::string model = "unknown CPU";
+	while (std::getline(cpuinfo, line))
+		if (line.rfind("model name", 0) == 0) {
+			model = line.substr(line.find(':') + 2);
+			break;
+		}
+	return std::to_string(std::thread::hardware_concurrency()) + " cores (" + model + "), Linux " + u.release;
+}
+
 // Runs each measurement once a round, in turn, for `rounds` rounds; returns
 // each one's results. The machine's speed drifts over seconds, so ratios are
 // taken within a round.
@@ -452,15 +385,6 @@ void send_rates(const Plan &plan, Report &report)
 	    "report (about 0.85 to 0.93)");
 }
 
-void delivery(const Plan &plan, Report &report)
-{
-	std::fprintf(stderr, "bench: delivery to a fast receiver\n");
-	Delivery d = deliver(plan.deliver_seconds);
-	report.add("burstcast to a fast receiver: sent / received (datagrams/s)",
-	    fixed(d.sent_rate, 0) + " / " + fixed(d.received_rate, 0));
-	report.add("dropped by the kernel (receive buffer full)", fixed(d.dropped_share * 100, 1) + " %");
-}
-
 // Instructions, which callgrind counts the same whatever else the machine
 // does: each program's own cost above the library's.
 void instructions(const Plan &plan, Report &report)
@@ -478,8 +402,17 @@ void instructions(const Plan &plan, Report &report)
 	report.add("instructions per datagram, burstcast / lib", fixed(ipd_burst, 0) + " / " + fixed(ipd_lib, 0));
 	report.add("burstcast's instructions above lib's", fixed(excess, 2) + " %", {"within", 2, " %"}, excess);
 
-	double ipc_pace = paced_instructions_per_cycle(pacecast, {}, "sender::run*", plan.paced_callgrind_seconds);
-	double ipc_lib = paced_instructions_per_cycle(lib_shared, {"--pace"}, "main", plan.paced_callgrind_seconds);
+	// Per cycle of a paced sender: the difference of a short and a long run,
+	// so that what a run spends once (start-up, the fixed messages, the
+	// first send's socket) drops out. A run is stopped in its pause, between
+	// cycles, so both counts end on a whole cycle.
+	auto per_cycle = [&](const std::string &program, const std::vector<std::string> &args, const char *function) {
+		Count short_run = callgrind(program, args, function, plan.paced_callgrind_seconds);
+		Count long_run = callgrind(program, args, function, 4 * plan.paced_callgrind_seconds);
+		return (long_run.instructions - short_run.instructions) / (long_run.datagrams - short_run.datagrams) * 2;
+	};
+	double ipc_pace = per_cycle(pacecast, {}, "sender::run*");
+	double ipc_lib = per_cycle(lib_shared, {"--pace"}, "main");
 	double paced_excess = (ipc_pace / ipc_lib - 1) * 100;
 	report.add("instructions per cycle, pacecast / lib_shared --pace", fixed(ipc_pace, 0) + " / " + fixed(ipc_lib, 0));
 	report.add("pacecast's instructions above lib_shared --pace's", fixed(paced_excess, 2) + " %",
@@ -499,12 +432,34 @@ void memory_rows(Report &report, const std::string &program, const std::string &
 // pacecast's period, its CPU per cycle beside its baselines', and its memory.
 void cadence(const Plan &plan, Report &report)
 {
+	// The periods between "/jamin" datagrams, from the kernel's receive
+	// timestamps, and the memory at the first and the last.
 	std::fprintf(stderr, "bench: pacecast, %d cycles\n", plan.pace_cycles);
-	Cadence c = pace(plan.pace_cycles);
-	double period = median(c.periods_ms);
+	std::vector<double> periods;
+	Memory start{};
+	Memory end{};
+	{
+		Receiver rx;
+		Child prog(pacecast, {});
+		auto fixed_messages = rx.take(3, 5s);
+		auto last = rx.next(5s);
+		if (fixed_messages.size() != 3 || !last)
+			throw std::runtime_error("pacecast sent nothing");
+		start = memory(prog.pid());
+		for (int r = 1; r <= plan.pace_cycles; r++) {
+			auto jumbo = rx.next(5s);
+			auto jamin = rx.next(5s);
+			if (!jumbo || !jamin)
+				throw std::runtime_error("pacecast stopped sending");
+			periods.push_back(std::chrono::duration<double, std::milli>(jamin->stamp - last->stamp).count());
+			last = jamin;
+		}
+		end = memory(prog.pid());
+	}
+	double period = median(periods);
 	report.add("pacecast period, median (ms)", fixed(period, 2), {"<=", 101, ""}, period);
-	report.add("pacecast period, p99 (ms)", fixed(percentile(c.periods_ms, 99), 2));
-	report.add("pacecast period, max (ms)", fixed(*std::max_element(c.periods_ms.begin(), c.periods_ms.end()), 2));
+	report.add("pacecast period, p99 (ms)", fixed(percentile(periods, 99), 2));
+	report.add("pacecast period, max (ms)", fixed(*std::max_element(periods.begin(), periods.end()), 2));
 
 	// lib_shared --pace is the same two lo_send calls and sleep through the
 	// shared library, as pacecast links it, and nothing else; raw --pace is
@@ -520,13 +475,22 @@ void cadence(const Plan &plan, Report &report)
 	report.add("pacecast / lib_shared --pace (median of the rounds' ratios)", fixed(median_ratio(cpu[0], cpu[1]), 3));
 	report.add("raw --pace CPU per cycle: the system calls alone (median us)", fixed(median(cpu[2]), 1), rounds);
 	report.add("pacecast / raw --pace (median of the rounds' ratios)", fixed(median_ratio(cpu[0], cpu[2]), 3));
-	memory_rows(report, "pacecast", " after " + std::to_string(plan.pace_cycles) + " cycles (KiB)", c.start, c.end);
+	memory_rows(report, "pacecast", " after " + std::to_string(plan.pace_cycles) + " cycles (KiB)", start, end);
 }
 
 void burstcast_memory(const Plan &plan, Report &report)
 {
 	std::fprintf(stderr, "bench: burstcast memory, %ld datagrams\n", plan.burst_datagrams);
-	auto [start, end] = burst_memory(plan.burst_datagrams);
+	Receiver rx(1);
+	long before = out_datagrams();
+	Child prog(burstcast, {});
+	auto deadline = steady::now() + std::chrono::seconds(300);
+	while (out_datagrams() - before < 1000 && steady::now() < deadline)
+		std::this_thread::sleep_for(1ms);
+	Memory start = memory(prog.pid());
+	while (out_datagrams() - before < plan.burst_datagrams && steady::now() < deadline)
+		std::this_thread::sleep_for(50ms);
+	Memory end = memory(prog.pid());
 	memory_rows(report, "burstcast", " after " + std::to_string(plan.burst_datagrams) + " datagrams (KiB)", start, end);
 }
 

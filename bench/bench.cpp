@@ -147,8 +147,7 @@ long out_datagrams()
 // field when `key` is empty.
 long proc_number(pid_t pid, const char *file, const std::string &key)
 {
-	std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
-	std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+	std::string text = read_file("/proc/" + std::to_string(pid) + "/" + file);
 	auto at = key.empty() ? 0 : text.find(key);
 	if (at == std::string::npos)
 		return -1;

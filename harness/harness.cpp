@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -36,16 +37,6 @@ int remaining_ms(clock::time_point deadline)
 {
 	auto left = std::chrono::duration_cast<milliseconds>(deadline - clock::now()).count();
 	return left > 0 ? static_cast<int>(left) : 0;
-}
-
-bool write_file(const char *path, const std::string &text)
-{
-	int fd = open(path, O_WRONLY);
-	if (fd < 0)
-		return false;
-	bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-	close(fd);
-	return ok;
 }
 
 } // namespace
@@ -85,9 +76,9 @@ std::string enter_private_net()
 	if (unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0) {
 		// Map ourselves to root inside, so that children keep the same
 		// view of file ownership; later calls then need only CLONE_NEWNET.
-		write_file("/proc/self/setgroups", "deny");
-		write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
-		write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+		std::ofstream("/proc/self/setgroups") << "deny";
+		std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+		std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
 		return "";
 	}
 	return std::string("no private network namespace: unshare: ") + std::strerror(first);
@@ -100,19 +91,17 @@ void set_loopback(bool up)
 		fail("socket");
 	ifreq req{};
 	std::strncpy(req.ifr_name, "lo", IFNAMSIZ - 1);
-	if (ioctl(s, SIOCGIFFLAGS, &req) < 0) {
-		close(s);
-		fail("SIOCGIFFLAGS");
-	}
-	if (up)
-		req.ifr_flags = static_cast<short>(req.ifr_flags | IFF_UP);
-	else
-		req.ifr_flags = static_cast<short>(req.ifr_flags & ~IFF_UP);
-	if (ioctl(s, SIOCSIFFLAGS, &req) < 0) {
-		close(s);
-		fail("SIOCSIFFLAGS");
-	}
+	const char *failed = nullptr;
+	if (ioctl(s, SIOCGIFFLAGS, &req) < 0)
+		failed = "SIOCGIFFLAGS";
+	req.ifr_flags = static_cast<short>(up ? req.ifr_flags | IFF_UP : req.ifr_flags & ~IFF_UP);
+	if (failed == nullptr && ioctl(s, SIOCSIFFLAGS, &req) < 0)
+		failed = "SIOCSIFFLAGS";
+	int saved = errno;
 	close(s);
+	errno = saved;
+	if (failed != nullptr)
+		fail(failed);
 }
 
 Receiver::Receiver(int buffer_bytes)
@@ -320,19 +309,14 @@ std::string Child::read_err(milliseconds timeout)
 
 std::map<std::string, long> udp_counters()
 {
+	// Two lines start "Udp: ": the counters' names, then their values.
 	std::ifstream snmp("/proc/net/snmp");
-	std::string names;
-	std::string values;
-	std::string line;
-	while (std::getline(snmp, line))
-		if (line.rfind("Udp: ", 0) == 0) {
-			if (names.empty())
-				names = line;
-			else
-				values = line;
-		}
-	std::istringstream n(names);
-	std::istringstream v(values);
+	std::vector<std::string> udp{"", ""};
+	for (std::string line; std::getline(snmp, line);)
+		if (line.rfind("Udp: ", 0) == 0)
+			udp.push_back(line);
+	std::istringstream n(udp[udp.size() - 2]);
+	std::istringstream v(udp.back());
 	std::map<std::string, long> out;
 	std::string name;
 	std::string value;
@@ -340,6 +324,12 @@ std::map<std::string, long> udp_counters()
 		if (name != "Udp:")
 			out[name] = std::stol(value);
 	return out;
+}
+
+std::string read_file(const std::string &path)
+{
+	std::ifstream in(path);
+	return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string shell(const std::string &command, int timeout_seconds)

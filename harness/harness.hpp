@@ -103,6 +103,9 @@ private:
 // them (/proc/net/snmp): OutDatagrams, NoPorts, RcvbufErrors, ...
 std::map<std::string, long> udp_counters();
 
+// A whole file; empty if it cannot be read.
+std::string read_file(const std::string &path);
+
 // The output of a shell command, bounded by `timeout` seconds.
 std::string shell(const std::string &command, int timeout_seconds = 20);
 

@@ -8,8 +8,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -43,13 +41,7 @@ protected:
 		all.insert(all.end(), args.begin(), args.end());
 		return all;
 	}
-	std::string log() const
-	{
-		std::ifstream in(log_);
-		std::stringstream text;
-		text << in.rdbuf();
-		return text.str();
-	}
+	std::string log() const { return read_file(log_); }
 
 	std::string log_;
 };

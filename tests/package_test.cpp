@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -155,14 +154,6 @@ TEST_F(Package, LintianFindsNoErrorOrWarning)
 		GTEST_SKIP() << "lintian is not installed (scripts/setup installs it)";
 	std::string lint = shell(std::string(build::lintian) + " --fail-on error,warning " + deb_ + "; echo status $?", 300);
 	EXPECT_NE(lint.find("status 0\n"), std::string::npos) << lint;
-}
-
-std::string read_file(const std::string &path)
-{
-	std::ifstream in(path);
-	std::stringstream text;
-	text << in.rdbuf();
-	return text.str();
 }
 
 // The version lives in CMake's project(); the manual pages' headers and the

@@ -272,9 +272,11 @@ Count callgrind(const std::string &program, const std::vector<std::string> &args
 	return c;
 }
 
+// CPU time per cycle, in microseconds, of a paced sender over `cycles`
+// cycles, counted from its first "/jamin": pacecast, or one of its baselines
+// with --pace.
 double paced_cpu_us(const std::string &program, const std::vector<std::string> &args, int cycles)
 {
-	static const Bytes jamin_path = hex("2F 6A 61 6D 69 6E 00 00");
 	Receiver rx;
 	Child prog(program, args);
 	// The fixed messages come first, if any.
@@ -282,8 +284,7 @@ double paced_cpu_us(const std::string &program, const std::vector<std::string> &
 		auto d = rx.next(5s);
 		if (!d || skipped > 3)
 			throw std::runtime_error(program + " sent no /jamin");
-		if (d->bytes.size() >= jamin_path.size() &&
-		    std::equal(jamin_path.begin(), jamin_path.end(), d->bytes.begin()))
+		if (std::string(d->bytes.begin(), d->bytes.end()).rfind("/jamin", 0) == 0)
 			break;
 	}
 	auto cpu_seconds = [&] { return static_cast<double>(proc_number(prog.pid(), "schedstat", "")) / 1e9; };
@@ -331,14 +332,10 @@ std::string machine()
 {
 	utsname u{};
 	uname(&u);
-	std::ifstream cpuinfo("/proc/cpuinfo");
-	std::string line;
-	std::string model = "unknown CPU";
-	while (std::getline(cpuinfo, line))
-		if (line.rfind("model name", 0) == 0) {
-			model = line.substr(line.find(':') + 2);
-			break;
-		}
+	std::string cpuinfo = read_file("/proc/cpuinfo");
+	auto at = cpuinfo.find("model name");
+	at = at == std::string::npos ? at : cpuinfo.find(": ", at) + 2;
+	std::string model = at == std::string::npos ? "unknown CPU" : cpuinfo.substr(at, cpuinfo.find('\n', at) - at);
 	return std::to_string(std::thread::hardware_concurrency()) + " cores (" + model + "), Linux " + u.release;
 }
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // GoogleTest fixtures for tests that run the programs in a network namespace
-// of their own, so that they neither see nor disturb a receiver that a user
-// runs on port 10000. Loopback starts down there, and every send fails until
-// a test brings it up. (Once up, taking it down again would leave its local
-// routes in place.)
+// of their own, apart from any receiver a user runs on port 10000. Loopback
+// starts down there: every send fails until a test brings it up (and, once
+// up, taking it down would leave its local routes in place).
 #ifndef TESTS_FIXTURES_HPP
 #define TESTS_FIXTURES_HPP
 

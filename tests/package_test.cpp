@@ -54,18 +54,13 @@ void expect_installed(const fs::path &root, const std::string &out)
 		EXPECT_TRUE(fs::is_regular_file(root / page)) << root / page << "\n" << out;
 }
 
-TEST(Install, Prefix)
+TEST(Install, IntoAPrefixAndADestdir)
 {
-	Scratch dir;
-	std::string out = shell("cmake --install " + build_dir + " --prefix " + dir.path().string(), 60);
-	expect_installed(dir.path(), out);
-}
-
-TEST(Install, Destdir)
-{
-	Scratch dir;
-	std::string out = shell("DESTDIR=" + dir.path().string() + " cmake --install " + build_dir + " --prefix /usr", 60);
-	expect_installed(dir.path() / "usr", out);
+	Scratch prefix;
+	expect_installed(prefix.path(), shell("cmake --install " + build_dir + " --prefix " + prefix.path().string(), 60));
+	Scratch destdir;
+	expect_installed(destdir.path() / "usr",
+	    shell("DESTDIR=" + destdir.path().string() + " cmake --install " + build_dir + " --prefix /usr", 60));
 }
 
 // Both programs from an unpacked package, each sending its quit datagram.

@@ -178,28 +178,17 @@ std::vector<Datagram> Receiver::take(std::size_t count, milliseconds timeout)
 	return out;
 }
 
-namespace {
-
-// What runs a program of the build: nothing in a native build; in a cross
-// build, the emulator its toolchain names, with its options.
-std::vector<std::string> emulator()
-{
-	std::vector<std::string> words;
-	std::istringstream list(build::emulator);
-	for (std::string word; list >> word;)
-		words.push_back(word);
-	return words;
-}
-
-} // namespace
-
 Child::Child(const std::string &path, const std::vector<std::string> &args, const Options &options)
 {
 	int out[2];
 	int err[2];
 	if (pipe2(out, O_CLOEXEC) < 0 || pipe2(err, O_CLOEXEC) < 0)
 		fail("pipe2");
-	std::vector<std::string> words = emulator();
+	// A cross build's programs run under the emulator its toolchain names.
+	std::vector<std::string> words;
+	std::istringstream emulator(build::emulator);
+	for (std::string word; emulator >> word;)
+		words.push_back(word);
 	words.push_back(path);
 	words.insert(words.end(), args.begin(), args.end());
 	std::vector<char *> argv;

@@ -91,17 +91,16 @@ void set_loopback(bool up)
 		fail("socket");
 	ifreq req{};
 	std::strncpy(req.ifr_name, "lo", IFNAMSIZ - 1);
-	const char *failed = nullptr;
-	if (ioctl(s, SIOCGIFFLAGS, &req) < 0)
-		failed = "SIOCGIFFLAGS";
+	if (ioctl(s, SIOCGIFFLAGS, &req) < 0) {
+		close(s);
+		fail("SIOCGIFFLAGS");
+	}
 	req.ifr_flags = static_cast<short>(up ? req.ifr_flags | IFF_UP : req.ifr_flags & ~IFF_UP);
-	if (failed == nullptr && ioctl(s, SIOCSIFFLAGS, &req) < 0)
-		failed = "SIOCSIFFLAGS";
-	int saved = errno;
+	if (ioctl(s, SIOCSIFFLAGS, &req) < 0) {
+		close(s);
+		fail("SIOCSIFFLAGS");
+	}
 	close(s);
-	errno = saved;
-	if (failed != nullptr)
-		fail(failed);
 }
 
 Receiver::Receiver(int buffer_bytes)
@@ -300,12 +299,13 @@ std::map<std::string, long> udp_counters()
 {
 	// Two lines start "Udp: ": the counters' names, then their values.
 	std::ifstream snmp("/proc/net/snmp");
-	std::vector<std::string> udp{"", ""};
+	std::string names;
+	std::string values;
 	for (std::string line; std::getline(snmp, line);)
 		if (line.rfind("Udp: ", 0) == 0)
-			udp.push_back(line);
-	std::istringstream n(udp[udp.size() - 2]);
-	std::istringstream v(udp.back());
+			(names.empty() ? names : values) = line;
+	std::istringstream n(names);
+	std::istringstream v(values);
 	std::map<std::string, long> out;
 	std::string name;
 	std::string value;

@@ -2,8 +2,9 @@
 # The copyright file and the changelog, installed with the programs, and one
 # Debian package with both programs, their manual pages and those two files:
 #   cmake --build --preset default && cpack --preset default
-# The package is reproducible: its file times are SOURCE_DATE_EPOCH (from the
-# last commit when unset), its entries sorted and owned by root.
+# The package is reproducible: its files are dated SOURCE_DATE_EPOCH (the
+# last commit's time when unset), owned by root, with the modes Debian
+# expects whatever the builder's umask, and its programs are stripped.
 include(GNUInstallDirs)
 
 # The maintainer field; a packager sets their own with -DCPACK_PACKAGE_CONTACT=...
@@ -21,7 +22,17 @@ add_custom_command(OUTPUT changelog.gz
     COMMENT "Writing the changelog"
     VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
-install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb-copyright DESTINATION ${docdir} RENAME copyright)
+# burstcast linked with the shared liblo carries none of liblo's code: its
+# copyright file then leaves out the paragraphs that speak of that code.
+file(READ ${PROJECT_SOURCE_DIR}/cmake/deb-copyright copyright)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/deb-copyright)
+if(NOT BURSTCAST_LIBLO STREQUAL static)
+  string(REGEX REPLACE "\nComment:.*\n\nFiles: \\*" "\n\nFiles: *" copyright "${copyright}")
+  string(REGEX REPLACE "\n\nFiles: usr/bin/burstcast.*\n\nLicense: Expat" "\n\nLicense: Expat" copyright "${copyright}")
+  string(REGEX REPLACE "\n\nLicense: LGPL.*" "\n" copyright "${copyright}")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/copyright "${copyright}")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${docdir})
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
 
 if(CMAKE_VERSION VERSION_LESS 3.19)
@@ -45,6 +56,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_OSCSENDERS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/deb-config.cmake)
 
 # burstcast carries liblo inside it: the package names the exact liblo
 # source it was built from, as the build machine's dpkg knows it, so that
@@ -63,9 +80,7 @@ if(BURSTCAST_LIBLO STREQUAL static)
     message(STATUS "package: ${LIBLO_STATIC} belongs to no Debian package; the package will not name it")
   endif()
 endif()
-set(CPACK_OSCSENDERS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
-set(CPACK_OSCSENDERS_STRIP ${CMAKE_STRIP})
-set(CPACK_OSCSENDERS_DOCDIR ${docdir})
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-stage.cmake)
-set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-finish.cmake)
+if(CPACK_OSCSENDERS_BUILT_USING)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-built-using.cmake)
+endif()
 include(CPack)

@@ -27,11 +27,33 @@ endforeach()
 
 # Fortification needs optimisation and does not mix with AddressSanitizer,
 # which replaces the same functions: it goes with the optimised builds only.
-# A toolchain that fortifies by default is given the same level, not a
-# second definition.
+# Level 3 where the compiler and the C library take it (glibc 2.34 with GCC
+# 12 or Clang 9, or later), else 2; a level the compiler's defaults or the
+# user's flags already give is never lowered.
 if(NOT MSVC)
-  target_compile_options(project_options INTERFACE
-      "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+  include(CheckCXXSourceCompiles)
+  set(CMAKE_REQUIRED_QUIET ON)
+  set(CMAKE_REQUIRED_FLAGS "-O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3")
+  check_cxx_source_compiles("#include <cstdio>
+#if __USE_FORTIFY_LEVEL != 3
+#error
+#endif
+int main() {}" FORTIFY_LEVEL_3)
+  set(fortify_level 2)
+  if(FORTIFY_LEVEL_3)
+    set(fortify_level 3)
+  endif()
+  set(CMAKE_REQUIRED_FLAGS -O2)
+  check_cxx_source_compiles("#if !defined(_FORTIFY_SOURCE) || _FORTIFY_SOURCE < ${fortify_level}
+#error
+#endif
+int main() {}" FORTIFY_GIVEN_${fortify_level})
+  unset(CMAKE_REQUIRED_FLAGS)
+  unset(CMAKE_REQUIRED_QUIET)
+  if(NOT FORTIFY_GIVEN_${fortify_level})
+    target_compile_options(project_options INTERFACE
+        "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${fortify_level}>")
+  endif()
 endif()
 
 check_linker_flag(CXX "LINKER:-z,relro,-z,now" HAVE_RELRO_NOW)

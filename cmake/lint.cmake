@@ -44,6 +44,7 @@ if(MINGW_CXX)
         COMMAND ${MINGW_CXX} -std=c++20 ${PROJECT_WARNINGS} -Werror
             -isystem ${mingw_include} -I ${PROJECT_SOURCE_DIR}/sender
             -c ${PROJECT_SOURCE_DIR}/${source} -o ${PROJECT_BINARY_DIR}/mingw-${object}.o)
+    set_tests_properties(mingw:${source} PROPERTIES LABELS analysis)
   endforeach()
 endif()
 
@@ -59,6 +60,7 @@ if(NOT SANITIZED)
       file(RELATIVE_PATH name ${PROJECT_SOURCE_DIR} ${source})
       add_test(NAME clang_tidy:${name}
           COMMAND ${CLANG_TIDY} -p ${PROJECT_BINARY_DIR} --quiet ${source})
+      set_tests_properties(clang_tidy:${name} PROPERTIES LABELS analysis)
     endforeach()
   endif()
   if(CPPCHECK)
@@ -79,5 +81,6 @@ if(NOT SANITIZED)
             ${PROJECT_SOURCE_DIR}/sender ${PROJECT_SOURCE_DIR}/burstcast
             ${PROJECT_SOURCE_DIR}/pacecast ${PROJECT_SOURCE_DIR}/tests
             ${PROJECT_SOURCE_DIR}/harness ${PROJECT_SOURCE_DIR}/bench)
+    set_tests_properties(cppcheck PROPERTIES LABELS analysis)
   endif()
 endif()

@@ -121,7 +121,7 @@ int fortify_level(const std::string &dir)
 	std::string command = db.substr(from, db.find(" -o ", from) - from);
 	std::string macros = shell("cd " + dir + " && " + command + " -dM -E " + file);
 	auto at = macros.find("#define __USE_FORTIFY_LEVEL ");
-	return at == std::string::npos ? 0 : std::atoi(macros.c_str() + at + 28);
+	return at == std::string::npos ? 0 : std::stoi(macros.substr(at + 28));
 }
 
 // Optimised builds fortify at level 3 where the compiler and glibc take it

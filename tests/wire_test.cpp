@@ -15,8 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string network_down = "OSC error 101: Network is unreachable\n";
-
 class Wire : public ProgramTest {};
 
 // The normal sequence, checked datagram by datagram up to `cycles` cycles.
@@ -56,25 +54,9 @@ TEST_P(Wire, NormalModeSendsTheSequenceInOrder)
 	int cycles = program() == burstcast ? 75 : 4;
 	auto got = rx.take(3U + 2U * static_cast<unsigned>(cycles), 5s);
 	expect_sequence(got, cycles);
-	expect_ends_silently(prog, SIGTERM);
-}
-
-TEST_P(Wire, QuitWithLoopbackDownPrintsTheErrorOnceAndExitsZero)
-{
-	Child prog(program(), {"-q"});
-	EXPECT_EQ(prog.wait(5s), 0);
-	EXPECT_EQ(prog.read_out(1s), network_down);
-	EXPECT_EQ(prog.read_err(1s), "");
-}
-
-TEST_P(Wire, StreamWithLoopbackDownReportsOnlyTheFirstSendAtOnce)
-{
-	Child prog(program(), {});
-	// The line must come through the pipe while the program streams on.
-	EXPECT_EQ(prog.read_out(5s, true), network_down);
-	EXPECT_TRUE(prog.running());
-	EXPECT_EQ(prog.read_out(400ms), "");
-	EXPECT_TRUE(prog.running());
+	// SIGINT, as Ctrl-C sends it; pacecast is now in its pause. The fault
+	// tests end the stream with SIGTERM.
+	expect_ends_silently(prog, SIGINT);
 }
 
 INSTANTIATE_FOR_BOTH_PROGRAMS(Wire);

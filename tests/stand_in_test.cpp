@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Paths a working OSC library rarely takes, on the programs' own code:
-// pacecast as shipped, with a stand-in for the calls preloaded, and test-only
-// builds of burstcast, whose library calls are wrapped at link time.
+// Paths a working OSC library rarely takes, on the programs' own code, with
+// a stand-in for the calls preloaded: into pacecast as shipped, and into a
+// test-only burstcast that links the shared library.
 // - No handle: the program names the call on standard error, exits 1 and
 //   sends nothing.
 // - A failed send: the error line carries the library's error number and
@@ -23,12 +23,12 @@ struct Case {
 	const char *name;     // the program, as its line names it
 	const char *call;     // the call that yields no handle, if any
 	const char *path;     // what runs
-	const char *preload;  // the stand-in to preload, if any
+	const char *preload;  // the stand-in to preload
 };
 
 void PrintTo(const Case &c, std::ostream *os)
 {
-	*os << c.name << " with " << (c.preload != nullptr ? c.preload : c.path);
+	*os << c.name << " with " << c.preload;
 }
 
 std::string case_name(const testing::TestParamInfo<Case> &p)
@@ -36,27 +36,24 @@ std::string case_name(const testing::TestParamInfo<Case> &p)
 	return std::string(p.param.name) + (p.param.call != nullptr ? std::string("_") + p.param.call : "");
 }
 
-// Runs a case's program, with its stand-in preloaded when it has one.
+// Runs a case's program with its stand-in preloaded.
 class StandIn : public testing::TestWithParam<Case> {
 protected:
 	void SetUp() override { ENTER_PRIVATE_NET(); }
 
 	static Options options(const Case &c)
 	{
-		Options o;
-		if (c.preload != nullptr)
-			o.before_exec = [preload = c.preload] {
-				setenv("LD_PRELOAD", preload, 1);
-				// AddressSanitizer wants its own library loaded first.
-				setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
-			};
-		return o;
+		return {Stdout::pipe, [preload = c.preload] {
+			        setenv("LD_PRELOAD", preload, 1);
+			        // AddressSanitizer wants its own library loaded first.
+			        setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+		        }};
 	}
 };
 
 const Case no_handle[] = {
-    {"burstcast", "lo_blob_new", build::burstcast_no_blob_file, nullptr},
-    {"burstcast", "lo_address_new", build::burstcast_no_address_file, nullptr},
+    {"burstcast", "lo_blob_new", build::burstcast_shared_file, build::no_blob_file},
+    {"burstcast", "lo_address_new", build::burstcast_shared_file, build::no_address_file},
     {"pacecast", "lo_blob_new", build::pacecast_file, build::no_blob_file},
     {"pacecast", "lo_address_new", build::pacecast_file, build::no_address_file},
 };
@@ -82,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, NoHandle, testing::ValuesIn(no_handle), case_nam
 // The library's error, marked by the stand-in; a failed send with loopback
 // down leaves errno at 101, "Network is unreachable".
 const Case errors[] = {
-    {"burstcast", nullptr, build::burstcast_errors_file, nullptr},
+    {"burstcast", nullptr, build::burstcast_shared_file, build::errors_file},
     {"pacecast", nullptr, build::pacecast_file, build::errors_file},
 };
 const std::string marked = "OSC error 1101: stand-in: Network is unreachable\n";

@@ -2,9 +2,9 @@
 # The copyright file and the changelog, installed with the programs, and one
 # Debian package with both programs, their manual pages and those two files:
 #   cmake --build --preset default && cpack --preset default
-# The package is reproducible: its files are dated SOURCE_DATE_EPOCH (the
-# last commit's time when unset), owned by root, with the modes Debian
-# expects whatever the builder's umask, and its programs are stripped.
+# The package is reproducible: its files are dated SOURCE_DATE_EPOCH (see
+# deb-config.cmake), owned by root, with the modes Debian expects whatever
+# the builder's umask, and its programs are stripped.
 include(GNUInstallDirs)
 
 # The maintainer field; a packager sets their own with -DCPACK_PACKAGE_CONTACT=...
@@ -63,24 +63,11 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_OSCSENDERS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/deb-config.cmake)
 
-# burstcast carries liblo inside it: the package names the exact liblo
-# source it was built from, as the build machine's dpkg knows it, so that
-# it can be rebuilt when liblo gets a fix.
-set(CPACK_OSCSENDERS_BUILT_USING "")
+# Installed-Size by dpkg's rule and, where burstcast carries liblo, the
+# Built-Using field that names liblo's source, read as the package is made.
+set(CPACK_OSCSENDERS_LIBLO_STATIC "")
 if(BURSTCAST_LIBLO STREQUAL static)
-  execute_process(
-      COMMAND dpkg-query -S ${LIBLO_STATIC}
-      OUTPUT_VARIABLE owner RESULT_VARIABLE status ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(status EQUAL 0)
-    string(REGEX REPLACE ":.*" "" owner "${owner}")
-    execute_process(
-        COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})" ${owner}
-        OUTPUT_VARIABLE CPACK_OSCSENDERS_BUILT_USING ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-  else()
-    message(STATUS "package: ${LIBLO_STATIC} belongs to no Debian package; the package will not name it")
-  endif()
+  set(CPACK_OSCSENDERS_LIBLO_STATIC ${LIBLO_STATIC})
 endif()
-if(CPACK_OSCSENDERS_BUILT_USING)
-  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-built-using.cmake)
-endif()
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb-finish.cmake)
 include(CPack)

@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # The checkers the tests use, and the checks that read or compile the
 # sources without running them: clang-tidy and cppcheck on the project's own
-# code, and a MinGW-w64 compile of the programs' sources for Windows, each a
-# test of its own. They run on the native build; the analysers read its
+# code, shellcheck on its shell scripts, and a MinGW-w64 compile of the
+# programs' sources for Windows, each a test of its own. They run on the native build; the analysers read its
 # compile commands.
 
 # The checkers. One that is missing leaves its tests out: outside CI a status
@@ -23,6 +23,7 @@ if(NOT SANITIZED)
   find_checker(CLANG_TIDY clang-tidy clang-tidy)
   find_checker(CPPCHECK cppcheck cppcheck)
   find_checker(LINTIAN lintian lintian)
+  find_checker(SHELLCHECK shellcheck shellcheck)
 endif()
 if(missing_checkers)
   list(JOIN missing_checkers ", " missing)
@@ -82,5 +83,10 @@ if(NOT SANITIZED)
             ${PROJECT_SOURCE_DIR}/pacecast ${PROJECT_SOURCE_DIR}/tests
             ${PROJECT_SOURCE_DIR}/harness ${PROJECT_SOURCE_DIR}/bench)
     set_tests_properties(cppcheck PROPERTIES LABELS analysis)
+  endif()
+  if(SHELLCHECK)
+    add_test(NAME shellcheck COMMAND sh -c "${SHELLCHECK} scripts/* .ci/* cmake/arm64-emulator tests/setup-guard"
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+    set_tests_properties(shellcheck PROPERTIES LABELS analysis)
   endif()
 endif()

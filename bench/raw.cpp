@@ -1,18 +1,13 @@
 // SPDX-License-Identifier: MIT
 // raw: the system-call limit of sending one message per datagram. Sends the
 // two streaming datagrams of cycle 0, already encoded, with plain sendto()
-// calls to 127.0.0.1:10000, back to back, until it is stopped. With --pace it
-// sleeps 100 ms after each pair instead: the least CPU a paced cycle can cost.
-#include <chrono>
+// calls to 127.0.0.1:10000, back to back, until it is stopped.
 #include <cstdio>
-#include <cstring>
-#include <thread>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-int main(int argc, char *argv[])
+int main()
 {
-	bool pace = argc > 1 && std::strcmp(argv[1], "--pace") == 0;
 	static const unsigned char jamin[] = {0x2F, 0x6A, 0x61, 0x6D, 0x69, 0x6E, 0x00, 0x00, 0x2C, 0x66,
 	    0x66, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3F, 0x80, 0x00, 0x00};
 	static const unsigned char jumbo[] = {0x2F, 0x6A, 0x75, 0x6D, 0x62, 0x6F, 0x00, 0x00, 0x2C, 0x66,
@@ -32,7 +27,5 @@ int main(int argc, char *argv[])
 	for (;;) {
 		sendto(s, jamin, sizeof jamin, MSG_NOSIGNAL, addr, sizeof to);
 		sendto(s, jumbo, sizeof jumbo, MSG_NOSIGNAL, addr, sizeof to);
-		if (pace)
-			std::this_thread::sleep_for(std::chrono::milliseconds(100));
 	}
 }

@@ -102,20 +102,13 @@ TEST(Step, WrapsFromMaxToMin)
 TEST(Step, SmallNegativeCountersTruncateTowardZero)
 {
 	// From -300 to the end of the lap, with the sines kept as the loop keeps
-	// them. "/jamin" sees the even counters, "/jumbo" the odd ones.
+	// them. "/jamin" sees the even counters, "/jumbo" the odd ones; C++'s
+	// integer division truncates toward zero, as the stream's does.
 	sender::Stream s{-300};
 	for (std::int32_t c = -300; c < 0; c += 2) {
 		Cycle got = cycle(s);
-		double jamin = c == -300 ? std::sin(-3.0) : c < -199 ? std::sin(-2.0) : c < -99 ? std::sin(-1.0) : 0.0;
-		std::int32_t odd = c + 1;
-		double jumbo = odd < -249   ? std::sin(-5.0)
-		    : odd < -199            ? std::sin(-4.0)
-		    : odd < -149            ? std::sin(-3.0)
-		    : odd < -99             ? std::sin(-2.0)
-		    : odd < -49             ? std::sin(-1.0)
-		                            : 0.0;
-		EXPECT_EQ(got.jamin, jamin) << c;
-		EXPECT_EQ(got.jumbo, jumbo) << odd;
+		EXPECT_EQ(got.jamin, std::sin(c / 100)) << c;
+		EXPECT_EQ(got.jumbo, std::sin((c + 1) / 50)) << c + 1;
 	}
 	// Back at 0: the whole stream repeats from cycle 0.
 	EXPECT_EQ(s.counter, 0);

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Run by cpack once it has made the .deb: sets what CPack cannot, and builds
 # the package again with dpkg-deb, modes, dates and owners as CPack made
-# them. Installed-Size by dpkg's rule (a KiB a folder, each file's size in
+# them (what is written here dated as CPack dated the rest, not by the
+# clock). Installed-Size by dpkg's rule (a KiB a folder, each file's size in
 # whole KiB), not by the folders' sizes on this file system; Built-Using,
 # where burstcast carries liblo, from the liblo installed now.
 foreach(deb ${CPACK_PACKAGE_FILES})
@@ -29,7 +30,6 @@ foreach(deb ${CPACK_PACKAGE_FILES})
     endif()
   endif()
   file(WRITE ${tree}/DEBIAN/control "${control}\n")
-  # What was written here is dated as CPack dated the rest, not by the clock.
   execute_process(COMMAND touch -d @$ENV{SOURCE_DATE_EPOCH} ${tree} ${tree}/DEBIAN ${tree}/DEBIAN/control COMMAND_ERROR_IS_FATAL ANY)
   execute_process(COMMAND dpkg-deb --root-owner-group -Zxz --build ${tree} ${deb}
       OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)

@@ -2,8 +2,8 @@
 # The checkers the tests use, and the checks that read or compile the
 # sources without running them: clang-tidy and cppcheck on the project's own
 # code, shellcheck on its shell scripts, and a MinGW-w64 compile of the
-# programs' sources for Windows, each a test of its own. They run on the native build; the analysers read its
-# compile commands.
+# programs' sources for Windows, each a test of its own. They run on the
+# native build; the analysers read its compile commands.
 
 # The checkers. One that is missing leaves its tests out: outside CI a status
 # line says so; under CI configuring stops, for a green run would then prove

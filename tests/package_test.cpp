@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -89,7 +88,8 @@ TEST_F(Package, DebHoldsBothProgramsAndNamesLiblo)
 	if (build::burstcast_static) {
 		// The liblo installed when the package is made, of the archive's
 		// architecture alone.
-		EXPECT_TRUE(std::regex_match(built_using, std::regex(R"(liblo \(= [^ ]+\+upgraded\)\n)"))) << built_using;
+		EXPECT_TRUE(built_using.starts_with("liblo (= ") && built_using.ends_with("+upgraded)\n") &&
+		    built_using.find("liblo", 1) == std::string::npos) << built_using;
 		EXPECT_NE(copyright.find("contains liblo's code"), std::string::npos) << copyright;
 	} else {
 		EXPECT_EQ(built_using.find("liblo"), std::string::npos) << built_using;
